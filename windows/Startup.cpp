@@ -1,0 +1,7 @@
+#include "Startup.h"
+
+namespace kv {
+
+void PrepareProgram() {}
+
+}  // namespace kv
