@@ -30,4 +30,4 @@ void SetTextColour(QWidget* widget, const QColor& colour);
 // Sets a widget's own background colour.
 void SetBackground(QWidget* widget, const QColor& colour);
 
-}  // namespace kv
+} // namespace kv

@@ -24,4 +24,4 @@ QString ErrorBoxText(std::optional<int> code, const QString& message);
 // Moves the keyboard focus to the control. A hidden control gets it when it is shown.
 void FocusControl(QWidget* control);
 
-}  // namespace kv
+} // namespace kv

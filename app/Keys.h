@@ -19,8 +19,8 @@ int ModifierState(const QKeyEvent& event);
 
 enum class KeyVerdict
 {
-    LetThrough,  // the handler returned nothing: the key goes on to the control
-    Swallow,     // the handler returned false: the control sees neither key nor character
+    LetThrough, // the handler returned nothing: the key goes on to the control
+    Swallow,    // the handler returned false: the control sees neither key nor character
 };
 using KeyHandler = std::function<KeyVerdict(int keyCode, int modifiers)>;
 
@@ -28,4 +28,4 @@ using KeyHandler = std::function<KeyVerdict(int keyCode, int modifiers)>;
 // the focus, after Tab and Esc were handled by the window and before the control sees it.
 void SetKeyHandler(QWidget* control, KeyHandler handler);
 
-}  // namespace kv
+} // namespace kv

@@ -44,6 +44,7 @@ public:
 
 private:
     ListModel* model_;
+    Sort sort_;
 };
 
-}  // namespace kv
+} // namespace kv

@@ -25,13 +25,13 @@ public:
     // Hide, enable the main controls in the same order, empty the boxes.
     void Close();
     // The single steps, for handlers that need another order.
-    void ShowPanel();   // visible, then disable the main controls
-    void HidePanel();   // hidden, then enable the main controls
-    void EmptyBoxes();  // in order
+    void ShowPanel();  // visible, then disable the main controls
+    void HidePanel();  // hidden, then enable the main controls
+    void EmptyBoxes(); // in order
 
 private:
     QList<QWidget*> mainControls_;
     QList<QLineEdit*> boxes_;
 };
 
-}  // namespace kv
+} // namespace kv

@@ -26,7 +26,8 @@ template <class W> W* AliveWindow()
 bool LoadWindow(const char* kind, const WindowFactory& create, Window* parent, bool modal);
 template <class W> bool LoadWindow(Window* parent = nullptr, bool modal = false)
 {
-    return LoadWindow(W::staticMetaObject.className(), [] { return new W; }, parent, modal);
+    return LoadWindow(
+        W::staticMetaObject.className(), [] { return new W; }, parent, modal);
 }
 
 // Destroys the window once the running handler has returned; no can-be-closed event.
@@ -54,4 +55,4 @@ QString RunDirectory();
 // Tests run windows against a temporary directory instead.
 void SetRunDirectory(const QString& directory);
 
-}  // namespace kv
+} // namespace kv

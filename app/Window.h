@@ -45,4 +45,4 @@ private:
     bool marked_ = false;
 };
 
-}  // namespace kv
+} // namespace kv

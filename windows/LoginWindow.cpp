@@ -2,6 +2,8 @@
 
 namespace kv {
 
-LoginWindow::LoginWindow() : Window(QSize(332, 211), QStringLiteral("Keyvora-keyvora.example.org")) {}
+LoginWindow::LoginWindow() : Window(QSize(332, 211), QStringLiteral("Keyvora-keyvora.example.org"))
+{
+}
 
-}  // namespace kv
+} // namespace kv

@@ -11,4 +11,4 @@ public:
     LoginWindow();
 };
 
-}  // namespace kv
+} // namespace kv

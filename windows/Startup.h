@@ -8,4 +8,4 @@ namespace kv {
 // and the type-mismatch stop) and the exit hook that closes store connections.
 void PrepareProgram();
 
-}  // namespace kv
+} // namespace kv
