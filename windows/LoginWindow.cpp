@@ -6,4 +6,4 @@ LoginWindow::LoginWindow() : Window(QSize(332, 211), QStringLiteral("Keyvora-key
 {
 }
 
-} // namespace kv
+}  // namespace kv
