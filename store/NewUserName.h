@@ -8,10 +8,10 @@ class StoreConnection;
 
 enum class NewUserName
 {
-    Usable,    // may become a login user and its record table
-    Taken,     // equals (ignoring letter case) a login user, a table, or "management"
-    Unusable,  // empty after checks, holds [ ] " ' ` or a control character, or is
-               // a name the engine reserves (sqlite_...)
+    Usable,   // may become a login user and its record table
+    Taken,    // equals (ignoring letter case) a login user, a table, or "management"
+    Unusable, // empty after checks, holds [ ] " ' ` or a control character, or is
+              // a name the engine reserves (sqlite_...)
 };
 
 // Judges a name for a new login user against what the open store holds. The result
@@ -19,4 +19,4 @@ enum class NewUserName
 // well-formed name Usable (the insert will then fail and say so).
 NewUserName CheckNewUserName(StoreConnection& connection, const QString& name);
 
-}  // namespace kv
+} // namespace kv

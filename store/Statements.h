@@ -7,15 +7,14 @@
 // connection turns into the engine's identifier quotes.
 namespace kv::statements {
 
-QString TextLiteral(const QString& value);   // 'value' with ' doubled
-QString TableName(const QString& userName);  // [userName]
+QString TextLiteral(const QString& value);  // 'value' with ' doubled
+QString TableName(const QString& userName); // [userName]
 
 QString UserLookup(const QString& userName);
 QString UserList();
 QString UserInsert(const QString& userName, const QString& password1, const QString& password2);
 QString RecordTableCreate(const QString& userName);
-QString PasswordUpdate(const QString& password1, const QString& password2,
-                       const QString& userName);
+QString PasswordUpdate(const QString& password1, const QString& password2, const QString& userName);
 QString UserDelete(const QString& userName);
 QString RecordTableDrop(const QString& userName);
 QString RecordList(const QString& table);
@@ -29,4 +28,4 @@ QString RecordDeleteAll(const QString& table);
 // (0 when there is none) plus 1, written with at most 13 significant digits.
 QString NextRecordId(const QString& highestIdText);
 
-}  // namespace kv::statements
+} // namespace kv::statements

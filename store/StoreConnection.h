@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
@@ -21,8 +22,8 @@ QString StorePath(const QString& runDirectory);
 // connection no longer holds (closed, replaced, released) reads as the empty result.
 struct StoreResult
 {
-    int slot = -1;         // -1: the empty result
-    std::uint64_t id = 0;  // unique per query in the process, so stale handles never alias
+    int slot = -1;        // -1: the empty result
+    std::uint64_t id = 0; // unique per query in the process, so stale handles never alias
     bool IsEmptyResult() const { return slot < 0; }
 };
 
@@ -38,12 +39,16 @@ public:
     ~StoreConnection() override;
 
     // Connects to the store file; replaces an open connection only when it succeeds.
+    // A missing file or one that cannot be opened goes to the installed StoreHost (at
+    // most once per process each); a failed Open never writes to an existing file.
     bool Open(const QString& path, const QString& password);
     // Disconnects and releases every result; nothing happens when closed.
     void Close();
     bool IsOpen() const;
 
-    // Runs a statement that returns rows; the empty result on any failure.
+    // Runs a statement that returns rows; the empty result on any failure. Only
+    // statements that read are run here, and a text holding more than one statement
+    // is refused (by Execute as well).
     StoreResult Query(const QString& statement);
     bool AtEnd(const StoreResult& result) const;
     void MoveNext(const StoreResult& result);
@@ -61,13 +66,31 @@ public:
 
     // Frees one result before the connection closes, so handlers never pile results up.
     void Release(const StoreResult& result);
+    // How many of the result slots are taken.
+    int OpenResults() const;
 
     // The identifier quote character the engine reports (a blank when it has none).
     QChar IdentifierQuote() const;
 
-    // The connection string for a path and password, built piece by piece.
+    // The statement deadline (15 s unless changed; tests shorten it).
+    void SetStatementTimeout(std::chrono::milliseconds timeout);
+
+    // Closes every open connection of the process (the exit hook of ExitProgram).
+    static void CloseAll();
+
+    // The connection string for a path and password, built piece by piece. A value
+    // holding ';', '{' or '}' is braced as ODBC does, so it cannot split the string.
     static QString ConnectionString(const QString& path, const QString& password);
-    // Replaces [ and ] outside single-quoted literals with the quote character.
+    // What the engine adapter takes from a connection string: DBQ and PWD.
+    struct ConnectionParameters
+    {
+        QString file;
+        QString password;
+    };
+    static ConnectionParameters ParseConnectionString(const QString& connectionString);
+    // Replaces [ and ] outside single-quoted literals with the quote character ('' inside
+    // or outside a literal neither starts nor ends one). Inside a bracketed name "]]"
+    // stands for "]" and the quote character is doubled, so any name stays one name.
     static QString PrepareStatement(const QString& statement, QChar identifierQuote);
 
 private:
@@ -94,4 +117,4 @@ private:
     StoreResult result_;
 };
 
-}  // namespace kv
+} // namespace kv

@@ -20,8 +20,10 @@ public:
     [[noreturn]] virtual void StopOnTypeMismatch() = 0;
 };
 
-// Installs the host (nullptr: no dialogs, and a type mismatch aborts).
+// Installs the host (nullptr: no dialogs, and a type mismatch ends the process with -1).
 void SetStoreHost(StoreHost* host);
 StoreHost* CurrentStoreHost();
+// Lets the once-per-process offer and report be shown again (for tests).
+void ResetStoreDialogs();
 
-}  // namespace kv
+} // namespace kv
