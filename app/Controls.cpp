@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QValidator>
 
 namespace kv {
 namespace {
@@ -30,35 +29,47 @@ void RebuildOwnStyle(QWidget* widget)
     widget->setStyleSheet(sheet);
 }
 
-// Limits what the user types or pastes to a number of characters. Text set by the
-// program is not validated, so it is never cut. An insertion that would pass the limit
-// is shortened, as a pasted text is cut at the limit; a surrogate pair is never split.
-class LengthLimit : public QValidator
+// Limits what the user types or pastes to a number of characters. Only the user's
+// edits are cut (a validator would cut the program's own texts too): an edit that
+// passes the limit loses the characters it inserted beyond it, as a pasted text is cut
+// at the limit; a surrogate pair is never split.
+class LengthLimit : public QObject
 {
 public:
-    LengthLimit(QLineEdit* box, int limit) : QValidator(box), box_(box), limit_(limit) {}
-
-    State validate(QString& input, int& pos) const override
+    LengthLimit(QLineEdit* box, int limit) : QObject(box), box_(box), limit_(limit)
     {
-        if (input.size() <= limit_ || input.size() <= box_->text().size())
-            return Acceptable;
-        int excess = input.size() - std::max<qsizetype>(limit_, box_->text().size());
-        int start = pos - excess;
-        if (start < 0)
-            return Invalid;
-        if (start > 0 && input.at(start - 1).isHighSurrogate() &&
-            input.at(start).isLowSurrogate()) {
-            --start;
-            ++excess;
-        }
-        input.remove(start, excess);
-        pos = start;
-        return Acceptable;
+        // textChanged comes before textEdited, so the text before the last change is kept.
+        connect(box, &QLineEdit::textChanged, this, [this](const QString& text) {
+            before_ = current_;
+            current_ = text;
+        });
+        connect(box, &QLineEdit::textEdited, this, [this](const QString& text) { Cut(text); });
     }
 
 private:
+    void Cut(const QString& text)
+    {
+        const qsizetype allowed = std::max<qsizetype>(limit_, before_.size());
+        if (text.size() <= allowed)
+            return;
+        qsizetype excess = text.size() - allowed;
+        qsizetype end = box_->cursorPosition();
+        qsizetype start = end - excess;
+        if (start < 0) {
+            start = 0;
+            end = excess;
+        }
+        if (start > 0 && text.at(start - 1).isHighSurrogate() && text.at(start).isLowSurrogate())
+            --start;
+        QString kept = text;
+        kept.remove(start, end - start);
+        box_->setText(kept);
+        box_->setCursorPosition(int(start));
+    }
+
     QLineEdit* box_;
     int limit_;
+    QString before_, current_;
 };
 
 } // namespace
@@ -93,7 +104,7 @@ QLineEdit* MakeEditBox(QWidget* parent, const char* name, const QRect& geometry,
     box->setObjectName(QString::fromUtf8(name));
     box->setGeometry(geometry);
     if (limit > 0)
-        box->setValidator(new LengthLimit(box, limit));
+        new LengthLimit(box, limit);
     if (masked) {
         box->setEchoMode(QLineEdit::Password);
         box->setProperty(kMaskedProperty, true);
