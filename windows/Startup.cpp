@@ -1,7 +1,16 @@
 #include "Startup.h"
 
+#include "app/Toolkit.h"
+#include "store/StoreConnection.h"
+#include "windows/StoreDialogs.h"
+
 namespace kv {
 
-void PrepareProgram() {}
+void PrepareProgram()
+{
+    static AppStoreHost storeHost;
+    SetStoreHost(&storeHost);
+    AddExitHook([] { StoreConnection::CloseAll(); });
+}
 
-}  // namespace kv
+} // namespace kv
