@@ -163,8 +163,8 @@ void TestNewUserWindow::AddUser(const QString& name, const QString& password)
 {
     StoreConnection connection;
     QVERIFY(connection.Open(StorePathHere(), QString::fromUtf8(kStorePassword)));
-    QVERIFY(connection.ExecuteTogether({statements::UserInsert(name, password, password),
-                                        statements::RecordTableCreate(name)}));
+    QVERIFY(connection.ExecuteTogether(
+        {statements::UserInsert(name, password, password), statements::RecordTableCreate(name)}));
 }
 
 StoredUser TestNewUserWindow::Stored(const QString& name)
@@ -290,37 +290,50 @@ void TestNewUserWindow::refusals_data()
     const QString taken = QStringLiteral("用户名重复，请重新输入");
     const QString differ = QStringLiteral("您二次口令不一致，请重新输入");
 
-    QTest::newRow("all empty") << "" << ""
+    QTest::newRow("all empty") << ""
+                               << ""
                                << "" << QStringLiteral("请输入用户名") << QStringList{"", "", ""}
                                << 0;
     QTest::newRow("empty name before differing passwords")
-        << "" << "x"
+        << ""
+        << "x"
         << "y" << QStringLiteral("请输入用户名") << QStringList{"", "", ""} << 0;
-    QTest::newRow("differing passwords") << "newname" << "x"
+    QTest::newRow("differing passwords") << "newname"
+                                         << "x"
                                          << "y" << differ << QStringList{"newname", "", ""} << 1;
     QTest::newRow("differing passwords before a taken name")
-        << "abc" << "x"
+        << "abc"
+        << "x"
         << "y" << differ << QStringList{"abc", "", ""} << 1;
-    QTest::newRow("taken name") << "abc" << "x"
+    QTest::newRow("taken name") << "abc"
+                                << "x"
                                 << "x" << taken << QStringList{"", "x", "x"} << 0;
     QTest::newRow("taken name in other letter case")
-        << "ABC" << "x"
+        << "ABC"
+        << "x"
         << "x" << taken << QStringList{"", "x", "x"} << 0;
-    QTest::newRow("the user table itself") << "MANAGEMENT" << "x"
+    QTest::newRow("the user table itself") << "MANAGEMENT"
+                                           << "x"
                                            << "x" << taken << QStringList{"", "x", "x"} << 0;
     QTest::newRow("a table that is no login user")
-        << "Orphan" << "x"
+        << "Orphan"
+        << "x"
         << "x" << taken << QStringList{"", "x", "x"} << 0;
-    QTest::newRow("single quote") << "a'b" << "x"
+    QTest::newRow("single quote") << "a'b"
+                                  << "x"
                                   << "x" << unusable << QStringList{"", "x", "x"} << 0;
-    QTest::newRow("square bracket") << "a]b" << "x"
+    QTest::newRow("square bracket") << "a]b"
+                                    << "x"
                                     << "x" << unusable << QStringList{"", "x", "x"} << 0;
-    QTest::newRow("double quote") << "a\"b" << "x"
+    QTest::newRow("double quote") << "a\"b"
+                                  << "x"
                                   << "x" << unusable << QStringList{"", "x", "x"} << 0;
-    QTest::newRow("engine-reserved name") << "sqlite_x" << "x"
+    QTest::newRow("engine-reserved name") << "sqlite_x"
+                                          << "x"
                                           << "x" << unusable << QStringList{"", "x", "x"} << 0;
     QTest::newRow("both passwords empty")
-        << "newname" << ""
+        << "newname"
+        << ""
         << "" << QStringLiteral("请输入口令") << QStringList{"newname", "", ""} << 1;
 }
 
@@ -362,11 +375,16 @@ void TestNewUserWindow::createsUserWithEmptyRecordTable_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("password");
 
-    QTest::newRow("plain") << "abc" << "pw1";
-    QTest::newRow("hyphen") << "a-b" << "pw";
-    QTest::newRow("reserved word") << "order" << "pw";
-    QTest::newRow("Chinese") << "用户甲" << "口令";
-    QTest::newRow("quote in password") << "q" << "it's";
+    QTest::newRow("plain") << "abc"
+                           << "pw1";
+    QTest::newRow("hyphen") << "a-b"
+                            << "pw";
+    QTest::newRow("reserved word") << "order"
+                                   << "pw";
+    QTest::newRow("Chinese") << "用户甲"
+                             << "口令";
+    QTest::newRow("quote in password") << "q"
+                                       << "it's";
 }
 
 void TestNewUserWindow::createsUserWithEmptyRecordTable()
@@ -576,8 +594,8 @@ void TestNewUserWindow::failedInsertStoresNothingAndKeepsInput()
     QCOMPARE(UserCount(), 0);
     StoreConnection check;
     QVERIFY(check.Open(StorePathHere(), QString::fromUtf8(kStorePassword)));
-    const ScopedResult tables(check, check.Query(QStringLiteral(
-                                         "select name from sqlite_master where type='table'")));
+    const ScopedResult tables(
+        check, check.Query(QStringLiteral("select name from sqlite_master where type='table'")));
     QStringList names;
     for (; !check.AtEnd(tables); check.MoveNext(tables))
         names << check.ReadText(tables, 1);
