@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <utility>
@@ -49,7 +50,7 @@ std::map<std::pair<QByteArray, QByteArray>, QByteArray>& KeyCache()
 int gDerivations = 0;
 // Set once a raw key opened a file: the derivation matches the engine's own, so a raw
 // key that fails means a wrong passphrase and the slow passphrase form can be skipped.
-bool gRawKeyConfirmed = false;
+std::atomic<bool> gRawKeyConfirmed = false;
 
 QString EngineMessage(sqlite3* db)
 {

@@ -232,6 +232,9 @@ QString MapLongTextTypes(const QString& statement)
             while (end < statement.size() && IsWordChar(statement[end]))
                 ++end;
             const QStringView word = QStringView(statement).mid(i, end - i);
+            // CREATE TABLE ... AS SELECT: the parentheses hold a query, not columns.
+            if (depth == 0 && word.compare(u"AS", Qt::CaseInsensitive) == 0)
+                return statement;
             if (depth == 1) {
                 ++wordsInDefinition;
                 if (wordsInDefinition == 2 && (word.compare(u"NOTE", Qt::CaseInsensitive) == 0 ||

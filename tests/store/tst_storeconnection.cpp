@@ -403,6 +403,13 @@ void StoreConnectionTest::textSurvivesExactly()
     const ScopedResult found(connection,
                              connection.Query("select 口令 from [abc] where 用户名='[用户]'"));
     QCOMPARE(connection.ReadText(found, 1), QStringLiteral("p']w["));
+
+    // Only the type of a column changes for long text, not a column named like it.
+    QVERIFY(connection.Execute("create table [n] (note NOTE, [memo] MEMO, t TEXT)"));
+    QVERIFY(connection.Execute("insert into n values('0123', '0456', 'memo')"));
+    const ScopedResult notes(connection, connection.Query("select note, memo from n"));
+    QCOMPARE(connection.ReadTextStrict(notes, QStringLiteral("note")), QStringLiteral("0123"));
+    QCOMPARE(connection.ReadTextStrict(notes, QStringLiteral("memo")), QStringLiteral("0456"));
 }
 
 void StoreConnectionTest::executeTogetherIsAllOrNothing()
