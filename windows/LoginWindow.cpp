@@ -72,12 +72,21 @@ void LinkLabel::mousePressEvent(QMouseEvent* event)
 
 LoginWindow::LoginWindow() : Window(QSize(332, 211), QStringLiteral("Keyvora-keyvora.example.org"))
 {
-    SetBackground(this, kWhite);
+    // White by the palette: a style sheet on the window would reach every control in it.
+    QPalette white = palette();
+    white.setColor(QPalette::Window, kWhite);
+    setPalette(white);
+    setAutoFillBackground(true);
 
     分组框1 = new QGroupBox(this);
     分组框1->setObjectName(QStringLiteral("分组框1"));
     分组框1->setGeometry(-3, -7, 350, 192);
-    SetBackground(分组框1, kWhite);
+    // White, and without the shaded panel and frame the style draws for a group box (its
+    // frame would lie outside the client area anyway). The rule names QGroupBox so that it
+    // does not reach the controls inside.
+    分组框1->setAutoFillBackground(true);
+    分组框1->setStyleSheet(
+        QStringLiteral("QGroupBox { background-color: #ffffff; border: none; }"));
 
     图片框1 = new PictureBox(分组框1, "图片框1", QRect(-153, 6, 636, 97));
     图片框1->SetPicture(DecodeJpeg(BannerBytes()));
