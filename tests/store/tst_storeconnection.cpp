@@ -472,6 +472,7 @@ void StoreConnectionTest::failedOpenLeavesFileUntouched_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::newRow("wrong password") << "wrong password";
+    QTest::newRow("no password") << "no password";
     QTest::newRow("damaged first page") << "damaged";
     QTest::newRow("text file") << "text";
     QTest::newRow("empty file") << "empty";
@@ -490,6 +491,8 @@ void StoreConnectionTest::failedOpenLeavesFileUntouched()
     QString password = kPassword;
     if (kind == "wrong password") {
         password = QStringLiteral("rvk40817qZ");
+    } else if (kind == "no password") {
+        password.clear();
     } else if (kind == "damaged") {
         QByteArray bytes = FileBytes(store.path);
         for (int i = 100; i < 300; ++i)
