@@ -9,6 +9,8 @@
 #include "store/Statements.h"
 #include "store/StoreConnection.h"
 #include "windows/LoginWindow.h"
+#include "windows/MainWindow.h"
+#include "windows/NewUserWindow.h"
 #include "windows/UserAdminWindow.h"
 
 #include <QApplication>
@@ -124,6 +126,7 @@ private slots:
     void everyWayOutHandsBackTheConnection_data();
     void everyWayOutHandsBackTheConnection();
     void modalOverLoginWindow();
+    void wholeLifeOfALoginUser();
 
 private:
     UserAdminWindow* Open();
@@ -156,8 +159,9 @@ void TestUserAdminWindow::init()
 
 void TestUserAdminWindow::cleanup()
 {
-    if (auto* window = AliveWindow<UserAdminWindow>())
-        delete window;
+    delete AliveWindow<UserAdminWindow>();
+    delete AliveWindow<NewUserWindow>();
+    delete AliveWindow<MainWindow>();
     delete login_.data();
     QTRY_VERIFY(!AliveWindow<UserAdminWindow>());
     dir_.reset();
@@ -857,6 +861,109 @@ void TestUserAdminWindow::modalOverLoginWindow()
     QVERIFY(!AliveWindow<UserAdminWindow>());
     QVERIFY(login_->isEnabled());
     QVERIFY(login_->登陆_外部数据库->IsOpen());
+}
+
+// Creates a user from the login window, logs in, changes the password and deletes the
+// user, each window opened the way a person opens it.
+void TestUserAdminWindow::wholeLifeOfALoginUser()
+{
+    AddUser(QStringLiteral("neighbour"), QStringLiteral("np"));
+    Run(statements::RecordInsert(QStringLiteral("neighbour"), QStringLiteral("1"),
+                                 QStringLiteral("theirs"), QStringLiteral("p"), QString()));
+    QVERIFY(login_->登陆_外部数据库->Open(StorePathHere(), QString::fromUtf8(kStorePassword)));
+    login_->show();
+    QApplication::setActiveWindow(login_);
+    QVERIFY(QTest::qWaitForWindowActive(login_));
+    MessageBoxes boxes;
+    QStringList problems;
+
+    // Runs the steps inside the modal window once it is there.
+    const auto whenOpen = [&](auto window, std::function<void()> steps) {
+        QTimer::singleShot(50, this, [&, window, steps] {
+            if (!window())
+                problems << QStringLiteral("modal window did not open");
+            else
+                steps();
+        });
+    };
+    const auto attemptLogin = [&](const QString& name, const QString& password) {
+        login_->用户名_编辑框->setText(name);
+        login_->口令_编辑框->setText(password);
+        QTest::mouseClick(login_->登陆_按钮, Qt::LeftButton);
+    };
+    const auto backFromMainWindow = [&] {
+        auto* main = AliveWindow<MainWindow>();
+        QVERIFY(main);
+        QTest::mouseClick(main->findChild<QPushButton*>(QStringLiteral("主界面_返回按钮")),
+                          Qt::LeftButton);
+        QTRY_VERIFY(!AliveWindow<MainWindow>());
+        QVERIFY(login_->isVisible());
+    };
+
+    // Create "Zoe" / "first" from the login window's "新建".
+    whenOpen([] { return AliveWindow<NewUserWindow>(); },
+             [&] {
+                 auto* window = AliveWindow<NewUserWindow>();
+                 window->新建用户名_编辑框->setText(QStringLiteral("Zoe"));
+                 window->新建密码_编辑框->setText(QStringLiteral("first"));
+                 window->新建密码_编辑框1->setText(QStringLiteral("first"));
+                 QTest::mouseClick(window->新建_按钮, Qt::LeftButton);
+             });
+    QTest::mouseClick(login_->按钮1, Qt::LeftButton);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u';')));
+    QCOMPARE(boxes.texts.last(), QStringLiteral("成功创建用户"));
+    QVERIFY(login_->登陆_外部数据库->IsOpen());
+
+    attemptLogin(QStringLiteral("Zoe"), QStringLiteral("first"));
+    QVERIFY(AliveWindow<MainWindow>());
+    // The new user's list is empty: the neighbour's record is not there.
+    auto* records = AliveWindow<MainWindow>()->findChild<ListView*>();
+    QVERIFY(records);
+    QCOMPARE(records->RowCount(), 0);
+    backFromMainWindow();
+
+    // Change the password of Zoe through "管理用户".
+    whenOpen([] { return AliveWindow<UserAdminWindow>(); },
+             [&] {
+                 auto* window = AliveWindow<UserAdminWindow>();
+                 const int row = Rows(window).indexOf(QStringLiteral("Zoe"));
+                 SelectRow(window, row);
+                 QTest::mouseClick(window->管理口令更改_按钮, Qt::LeftButton);
+                 window->管理_编辑框1->setText(QStringLiteral("first"));
+                 QTest::mouseClick(window->管理口令更改次终_按钮, Qt::LeftButton);
+                 window->管理_编辑框2->setText(QStringLiteral("second"));
+                 window->管理_编辑框3->setText(QStringLiteral("second"));
+                 QTest::mouseClick(window->管理口令更改最终_按钮1, Qt::LeftButton);
+                 QTest::mouseClick(window->管理退出_按钮, Qt::LeftButton);
+             });
+    QTest::mouseClick(login_->删除用户_超级链接框1, Qt::LeftButton);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u';')));
+    QCOMPARE(boxes.texts.last(), QStringLiteral("更改成功"));
+    QVERIFY(login_->isEnabled());
+
+    attemptLogin(QStringLiteral("Zoe"), QStringLiteral("first"));
+    QCOMPARE(boxes.texts.last(), QStringLiteral("您输入的口令错误！"));
+    QVERIFY(!AliveWindow<MainWindow>());
+    attemptLogin(QStringLiteral("Zoe"), QStringLiteral("second"));
+    QVERIFY(AliveWindow<MainWindow>());
+    backFromMainWindow();
+
+    // Delete Zoe; the neighbour keeps its records.
+    whenOpen([] { return AliveWindow<UserAdminWindow>(); },
+             [&] {
+                 auto* window = AliveWindow<UserAdminWindow>();
+                 SelectRow(window, Rows(window).indexOf(QStringLiteral("Zoe")));
+                 QTest::mouseClick(window->管理删除用户_按钮, Qt::LeftButton);
+                 window->管理_编辑框->setText(QStringLiteral("second"));
+                 QTest::mouseClick(window->管理删除用户最终_按钮, Qt::LeftButton);
+                 window->close();
+             });
+    QTest::mouseClick(login_->删除用户_超级链接框1, Qt::LeftButton);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u';')));
+    QCOMPARE(boxes.texts.last(), kConfirmDelete);
+    QCOMPARE(Users(), (QMap<QString, qint64>{{"neighbour", 1}}));
+    attemptLogin(QStringLiteral("Zoe"), QStringLiteral("second"));
+    QCOMPARE(boxes.texts.last(), QStringLiteral("此用户没有创建"));
 }
 
 QTEST_MAIN(TestUserAdminWindow)
