@@ -63,11 +63,10 @@ QLineEdit:disabled { background: ${window}; }
 QGroupBox {
     border: 1px solid ${border};
     border-radius: ${radius}px;
-    margin-top: 8px;
-    padding-top: 4px;
+    margin: 0px;
+    padding-top: 1.2em;
 }
-QGroupBox[title=""] { margin-top: 0px; padding-top: 0px; }
-QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 8px; padding: 0px 3px; }
+QGroupBox::title { subcontrol-origin: padding; subcontrol-position: top left; left: 6px; top: 2px; }
 QAbstractItemView {
     background: ${base};
     alternate-background-color: ${alternateBase};
