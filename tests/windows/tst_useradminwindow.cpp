@@ -106,6 +106,7 @@ private slots:
     void layout();
     void listsUsersAscendingWithFirstSelected();
     void emptyStoreHasNoUserToActOn();
+    void clearedSelectionHasNoUserToActOn();
     void rightClickPopsUpMenuBesideThePointer();
     void menuItemsOpenThePanels_data();
     void menuItemsOpenThePanels();
@@ -361,6 +362,24 @@ void TestUserAdminWindow::emptyStoreHasNoUserToActOn()
     QVERIFY(window->管理删除_图片框->isHidden());
     QVERIFY(window->管理口令更改_图片框->isHidden());
     QVERIFY(window->管理_超级列表框->isEnabled());
+}
+
+void TestUserAdminWindow::clearedSelectionHasNoUserToActOn()
+{
+    AddUser(QStringLiteral("a"), QStringLiteral("pw"));
+    UserAdminWindow* window = Open();
+    QVERIFY(window);
+    ListView* list = window->管理_超级列表框;
+    // Ctrl+click on the selected row takes the selection away.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      list->visualRect(list->model()->index(0, 0)).center());
+    QCOMPARE(list->CurrentSelection(), -1);
+    MessageBoxes boxes;
+    QTest::mouseClick(window->管理删除用户_按钮, Qt::LeftButton);
+    QTest::mouseClick(window->管理口令更改_按钮, Qt::LeftButton);
+    QCOMPARE(boxes.texts, (QStringList{kNoUser, kNoUser}));
+    QVERIFY(window->管理删除_图片框->isHidden() && window->管理口令更改_图片框->isHidden());
+    QCOMPARE(Users().keys(), QStringList{"a"});
 }
 
 void TestUserAdminWindow::rightClickPopsUpMenuBesideThePointer()
