@@ -1,0 +1,500 @@
+// Figures of the real program as a process, on an X server of its own (Xvfb), each
+// against the floor program floor_window (an empty Qt window, linked with Qt Widgets only)
+// measured the same way in the same run:
+//
+//   start    from spawning the process to its first top-level window being mapped (the
+//            X server reports MapNotify to this program, which watches the root window);
+//            the program's window is LoginWindow, whose created handler (store open,
+//            banner, last-user file) runs before it is shown. Warm runs: the first run of
+//            each is discarded (it writes the skin library and fills the page cache).
+//   memory   VmHWM of the program logged in with 100,000 records listed, against the
+//            floor's VmHWM and against the records' text (four columns as UTF-8).
+//   idle     CPU time (utime + stime from /proc/PID/stat) and context switches used over
+//            10 seconds with MainWindow open and nothing happening, against the floor
+//            window left alone for the same time.
+//
+// The login is typed as a person would: the last-user file names the user, xdotool
+// focuses the window, presses Tab, types the password and Enter.
+//
+//   bench_process [--program PATH] [--records N] [--runs N] [--idle SECONDS]
+//
+// PATH defaults to ../keyvora next to this program's directory (the build's program).
+
+#include "BenchSupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#ifdef KV_BENCH_HAVE_XCB
+#include <xcb/xcb.h>
+#endif
+
+extern char** environ;
+
+using namespace kvbench;
+
+#ifdef KV_BENCH_HAVE_XCB
+namespace {
+
+// An Xvfb of our own on a free display.
+class XServer
+{
+public:
+    ~XServer() { Stop(); }
+
+    bool Start()
+    {
+        for (int number = 120 + int(getpid() % 60); number < 250; ++number) {
+            if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)) ||
+                QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)))
+                continue;
+            const std::string display = ":" + std::to_string(number);
+            std::vector<std::string> arguments{"Xvfb",        display,     "-screen", "0",
+                                               "1024x768x24", "-nolisten", "tcp"};
+            pid_ = Spawn(arguments, environ, "/dev/null");
+            if (pid_ <= 0)
+                return false;
+            for (int wait = 0; wait < 200; ++wait) {
+                if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number))) {
+                    display_ = QString::fromStdString(display);
+                    return true;
+                }
+                if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+                    pid_ = -1;
+                    break;
+                }
+                QThread::msleep(50);
+            }
+            Stop();
+        }
+        return false;
+    }
+
+    void Stop()
+    {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+        }
+    }
+
+    QString Display() const { return display_; }
+
+    static pid_t Spawn(const std::vector<std::string>& arguments, char** environment,
+                       const char* output)
+    {
+        std::vector<char*> argv;
+        for (const std::string& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, output, O_WRONLY | O_CREAT | O_APPEND, 0644);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        pid_t pid = -1;
+        const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environment);
+        posix_spawn_file_actions_destroy(&actions);
+        return rc == 0 ? pid : -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    QString display_;
+};
+
+// Watches the root window of the display for top-level windows being mapped.
+class MapWatcher
+{
+public:
+    ~MapWatcher()
+    {
+        if (connection_)
+            xcb_disconnect(connection_);
+    }
+
+    bool Connect(const QString& display)
+    {
+        int screenNumber = 0;
+        connection_ = xcb_connect(display.toLocal8Bit().constData(), &screenNumber);
+        if (xcb_connection_has_error(connection_))
+            return false;
+        xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection_));
+        for (int i = 0; i < screenNumber; ++i)
+            xcb_screen_next(&screens);
+        root_ = screens.data->root;
+        const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+        xcb_change_window_attributes(connection_, root_, XCB_CW_EVENT_MASK, &mask);
+        netWmName_ = Atom("_NET_WM_NAME");
+        xcb_flush(connection_);
+        return true;
+    }
+
+    // Waits until a top-level window whose title starts with the prefix is mapped; returns
+    // its id (0 on timeout or when the process ended first) and the moment it was seen.
+    xcb_window_t WaitMapped(const QByteArray& prefix, pid_t process, int timeoutMs,
+                            Clock::time_point* at)
+    {
+        const Clock::time_point start = Clock::now();
+        while (MillisecondsSince(start) < timeoutMs) {
+            xcb_generic_event_t* event = xcb_poll_for_event(connection_);
+            if (!event) {
+                if (xcb_connection_has_error(connection_))
+                    return 0;
+                if (process > 0 && waitpid(process, nullptr, WNOHANG) == process)
+                    return 0;
+                pollfd descriptor{xcb_get_file_descriptor(connection_), POLLIN, 0};
+                poll(&descriptor, 1, 20);
+                continue;
+            }
+            const Clock::time_point seen = Clock::now();
+            if ((event->response_type & 0x7f) == XCB_MAP_NOTIFY) {
+                const xcb_window_t window =
+                    reinterpret_cast<xcb_map_notify_event_t*>(event)->window;
+                if (Title(window).startsWith(prefix)) {
+                    std::free(event);
+                    if (at)
+                        *at = seen;
+                    return window;
+                }
+            }
+            std::free(event);
+        }
+        return 0;
+    }
+
+private:
+    xcb_atom_t Atom(const char* name)
+    {
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+            connection_, xcb_intern_atom(connection_, 0, uint16_t(strlen(name)), name), nullptr);
+        const xcb_atom_t atom = reply ? reply->atom : XCB_ATOM_NONE;
+        std::free(reply);
+        return atom;
+    }
+
+    QByteArray Title(xcb_window_t window)
+    {
+        for (const xcb_atom_t property : {netWmName_, xcb_atom_t(XCB_ATOM_WM_NAME)}) {
+            xcb_get_property_reply_t* reply =
+                xcb_get_property_reply(connection_,
+                                       xcb_get_property(connection_, 0, window, property,
+                                                        XCB_GET_PROPERTY_TYPE_ANY, 0, 256),
+                                       nullptr);
+            QByteArray title;
+            if (reply)
+                title = QByteArray(static_cast<const char*>(xcb_get_property_value(reply)),
+                                   xcb_get_property_value_length(reply));
+            std::free(reply);
+            if (!title.isEmpty())
+                return title;
+        }
+        return {};
+    }
+
+    xcb_connection_t* connection_ = nullptr;
+    xcb_window_t root_ = 0;
+    xcb_atom_t netWmName_ = XCB_ATOM_NONE;
+};
+
+struct ProcessSample
+{
+    double cpuSeconds = 0;
+    long long contextSwitches = 0;
+    long long peakKiB = 0;     // VmHWM
+    long long residentKiB = 0; // VmRSS
+};
+
+ProcessSample Sample(pid_t pid)
+{
+    ProcessSample sample;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (stat.open(QIODevice::ReadOnly)) {
+        const QByteArray text = stat.readAll();
+        // Fields after the command name in parentheses: state is field 3, utime 14, stime 15.
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 13) {
+            const double tick = double(sysconf(_SC_CLK_TCK));
+            sample.cpuSeconds = (fields[11].toLongLong() + fields[12].toLongLong()) / tick;
+        }
+    }
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            const QList<QByteArray> parts = line.simplified().split(' ');
+            if (parts.size() < 2)
+                continue;
+            if (parts[0] == "VmHWM:")
+                sample.peakKiB = parts[1].toLongLong();
+            else if (parts[0] == "VmRSS:")
+                sample.residentKiB = parts[1].toLongLong();
+            else if (parts[0] == "voluntary_ctxt_switches:" ||
+                     parts[0] == "nonvoluntary_ctxt_switches:")
+                sample.contextSwitches += parts[1].toLongLong();
+        }
+    }
+    return sample;
+}
+
+class Bench
+{
+public:
+    QString program;
+    QString floorProgram;
+    QString display;
+    MapWatcher* watcher = nullptr;
+
+    // The program's environment: our display, the X platform.
+    std::vector<std::string> Environment() const
+    {
+        std::vector<std::string> environment;
+        for (char** entry = environ; *entry; ++entry) {
+            const std::string text = *entry;
+            if (text.rfind("DISPLAY=", 0) == 0 || text.rfind("QT_QPA_PLATFORM=", 0) == 0 ||
+                text.rfind("WAYLAND_DISPLAY=", 0) == 0)
+                continue;
+            environment.push_back(text);
+        }
+        environment.push_back("DISPLAY=" + display.toStdString());
+        environment.push_back("QT_QPA_PLATFORM=xcb");
+        return environment;
+    }
+
+    pid_t Start(const QString& executable, const QString& log) const
+    {
+        std::vector<std::string> environment = Environment();
+        std::vector<char*> pointers;
+        for (std::string& entry : environment)
+            pointers.push_back(entry.data());
+        pointers.push_back(nullptr);
+        return XServer::Spawn({executable.toStdString()}, pointers.data(),
+                              log.toLocal8Bit().constData());
+    }
+
+    static void Stop(pid_t pid)
+    {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+
+    // Milliseconds from spawn to the first window titled with the prefix being mapped;
+    // negative when it never was. The process is left running in *running when given.
+    double TimeToShown(const QString& executable, const QByteArray& title, const QString& log,
+                       pid_t* running = nullptr, xcb_window_t* window = nullptr) const
+    {
+        const Clock::time_point start = Clock::now();
+        const pid_t pid = Start(executable, log);
+        Clock::time_point shownAt;
+        const xcb_window_t shown = watcher->WaitMapped(title, pid, 30000, &shownAt);
+        const double ms =
+            shown ? std::chrono::duration<double, std::milli>(shownAt - start).count() : -1.0;
+        if (running && shown) {
+            *running = pid;
+            if (window)
+                *window = shown;
+        } else {
+            Stop(pid);
+        }
+        return ms;
+    }
+
+    int Xdotool(const QStringList& arguments) const
+    {
+        QProcess tool;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DISPLAY"), display);
+        tool.setProcessEnvironment(environment);
+        tool.start(QStringLiteral("xdotool"), arguments);
+        tool.waitForFinished(15000);
+        return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
+    }
+};
+
+// A run directory holding a copy of the program, a store with the bench user and its
+// records, and the last-user file naming that user.
+bool PrepareRunDirectory(const QString& directory, const QString& program, int records)
+{
+    const QString copy = directory + QStringLiteral("/keyvora");
+    if (!QFile::copy(program, copy))
+        return false;
+    QFile::setPermissions(copy, QFile::permissions(program));
+    QFile lastUser(directory + QStringLiteral("/skin.ini"));
+    if (!lastUser.open(QIODevice::WriteOnly) || lastUser.write(kUser.toUtf8()) != kUser.size())
+        return false;
+    lastUser.close();
+    return MakeStore(directory, records);
+}
+
+} // namespace
+#endif
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+#ifndef KV_BENCH_HAVE_XCB
+    std::printf("bench_process: built without xcb; process figures skipped\n");
+    return 0;
+#else
+    const QString binDir = QCoreApplication::applicationDirPath();
+    QString program = QDir(binDir).absoluteFilePath(QStringLiteral("../keyvora"));
+    int records = 100000;
+    int runs = 9;
+    int idleSeconds = 10;
+    const QStringList arguments = application.arguments();
+    for (int i = 1; i + 1 < arguments.size(); i += 2) {
+        if (arguments[i] == QLatin1String("--program"))
+            program = arguments[i + 1];
+        else if (arguments[i] == QLatin1String("--records"))
+            records = arguments[i + 1].toInt();
+        else if (arguments[i] == QLatin1String("--runs"))
+            runs = arguments[i + 1].toInt();
+        else if (arguments[i] == QLatin1String("--idle"))
+            idleSeconds = arguments[i + 1].toInt();
+    }
+    program = QFileInfo(program).canonicalFilePath();
+    const QString floorProgram = QDir(binDir).absoluteFilePath(QStringLiteral("floor_window"));
+    if (program.isEmpty() || !QFileInfo(floorProgram).isExecutable()) {
+        std::fprintf(stderr, "need the program (../keyvora or --program) and floor_window\n");
+        return 1;
+    }
+
+    XServer server;
+    if (!server.Start()) {
+        std::fprintf(stderr, "cannot start Xvfb\n");
+        return 1;
+    }
+    MapWatcher watcher;
+    if (!watcher.Connect(server.Display())) {
+        std::fprintf(stderr, "cannot connect to %s\n", qPrintable(server.Display()));
+        return 1;
+    }
+    Bench bench;
+    bench.program = program;
+    bench.floorProgram = floorProgram;
+    bench.display = server.Display();
+    bench.watcher = &watcher;
+
+    QTemporaryDir startDir;
+    if (!startDir.isValid() || !PrepareRunDirectory(startDir.path(), program, 100))
+        return 1;
+    const QString log = startDir.path() + QStringLiteral("/bench.log");
+    const QString copy = startDir.path() + QStringLiteral("/keyvora");
+    bool ok = true;
+
+    // Start: first (cold) runs discarded, then floor and program in turn.
+    const double firstStart = bench.TimeToShown(copy, "Keyvora-", log);
+    bench.TimeToShown(floorProgram, "kvbench-floor", log);
+    std::vector<double> programStarts;
+    std::vector<double> floorStarts;
+    for (int run = 0; run < runs; ++run) {
+        floorStarts.push_back(bench.TimeToShown(floorProgram, "kvbench-floor", log));
+        programStarts.push_back(bench.TimeToShown(copy, "Keyvora-", log));
+        ok = ok && floorStarts.back() > 0 && programStarts.back() > 0;
+    }
+    const double floorStart = Median(floorStarts);
+    const double programStart = Median(programStarts);
+
+    // The floor left alone: peak memory and idle use.
+    pid_t floorPid = -1;
+    bench.TimeToShown(floorProgram, "kvbench-floor", log, &floorPid);
+    QThread::sleep(2);
+    const ProcessSample floorBefore = Sample(floorPid);
+    QThread::sleep(idleSeconds);
+    const ProcessSample floorAfter = Sample(floorPid);
+    Bench::Stop(floorPid);
+
+    // The program with the records listed.
+    QTemporaryDir bigDir;
+    if (!bigDir.isValid() || !PrepareRunDirectory(bigDir.path(), program, records))
+        return 1;
+    const QString bigLog = bigDir.path() + QStringLiteral("/bench.log");
+    pid_t pid = -1;
+    xcb_window_t loginWindow = 0;
+    bench.TimeToShown(bigDir.path() + QStringLiteral("/keyvora"), "Keyvora-", bigLog, &pid,
+                      &loginWindow);
+    ProcessSample loginShown;
+    ProcessSample mainBefore;
+    ProcessSample mainAfter;
+    double loginMs = -1;
+    if (pid > 0) {
+        QThread::msleep(500);
+        loginShown = Sample(pid);
+        const QString window = QString::number(loginWindow);
+        bench.Xdotool({"windowfocus", "--sync", window});
+        bench.Xdotool({"key", "Tab"});
+        bench.Xdotool({"type", "--delay", "0", kUserPassword});
+        const Clock::time_point enter = Clock::now();
+        bench.Xdotool({"key", "Return"});
+        Clock::time_point shownAt;
+        if (watcher.WaitMapped("Keyvora --by", pid, 120000, &shownAt)) {
+            loginMs = std::chrono::duration<double, std::milli>(shownAt - enter).count();
+            QThread::sleep(2);
+            mainBefore = Sample(pid);
+            QThread::sleep(idleSeconds);
+            mainAfter = Sample(pid);
+        } else {
+            std::fprintf(stderr, "MainWindow was not shown after the login\n");
+            ok = false;
+        }
+        Bench::Stop(pid);
+    } else {
+        std::fprintf(stderr, "LoginWindow was not shown\n");
+        ok = false;
+    }
+
+    const double textKiB = RawTextBytes(records) / 1024.0;
+    const double fileKiB = QFileInfo(kv::StorePath(bigDir.path())).size() / 1024.0;
+    const double floorIdle = floorAfter.cpuSeconds - floorBefore.cpuSeconds;
+    const double mainIdle = mainAfter.cpuSeconds - mainBefore.cpuSeconds;
+    const long long floorSwitches = floorAfter.contextSwitches - floorBefore.contextSwitches;
+    const long long mainSwitches = mainAfter.contextSwitches - mainBefore.contextSwitches;
+
+    std::printf("Process figures on Xvfb %s (xcb platform)\n", qPrintable(server.Display()));
+    PrintRule();
+    std::printf("start to window shown, median of %d   floor %7.1f ms   LoginWindow %7.1f ms   "
+                "ratio %.2f\n",
+                runs, floorStart, programStart, floorStart > 0 ? programStart / floorStart : 0.0);
+    std::printf("  (first start of the program in a fresh run directory: %.1f ms)\n", firstStart);
+    std::printf("peak resident memory (VmHWM)          floor %7lld KiB  %d records %7lld KiB  "
+                "ratio %.2f\n",
+                floorAfter.peakKiB, records, mainAfter.peakKiB,
+                floorAfter.peakKiB ? double(mainAfter.peakKiB) / floorAfter.peakKiB : 0.0);
+    std::printf("  records as text %.0f KiB (store file %.0f KiB); above the floor: %lld KiB = "
+                "%.1f x the text; LoginWindow shown: %lld KiB\n",
+                textKiB, fileKiB, mainAfter.peakKiB - floorAfter.peakKiB,
+                textKiB > 0 ? (mainAfter.peakKiB - floorAfter.peakKiB) / textKiB : 0.0,
+                loginShown.peakKiB);
+    std::printf("idle %d s, CPU time                    floor %7.2f s    MainWindow  %7.2f s    "
+                "(%lld vs %lld context switches)\n",
+                idleSeconds, floorIdle, mainIdle, floorSwitches, mainSwitches);
+    std::printf("  ratio %s (CPU time is counted in clock ticks of %.0f ms)\n",
+                floorIdle > 0 ? qPrintable(QString::number(mainIdle / floorIdle, 'f', 2))
+                              : "n/a: the floor used no measurable CPU",
+                1000.0 / double(sysconf(_SC_CLK_TCK)));
+    std::printf("login typed to MainWindow shown with %d records: %.0f ms (includes xdotool)\n",
+                records, loginMs);
+    if (!ok)
+        std::printf("FAILED: see the messages above\n");
+    return ok ? 0 : 1;
+#endif
+}
