@@ -183,8 +183,9 @@ public:
 void Restyle(QApplication* app)
 {
     State& s = TheState();
-    if (!s.style || QApplication::style() != s.style) {
-        // QApplication takes the style over; the pointer clears if it is ever replaced.
+    if (!s.style) {
+        // QApplication takes the style over (a style sheet wraps it); the pointer
+        // clears if the style is ever replaced and deleted.
         s.style = new SkinStyle;
         QApplication::setStyle(s.style);
     }
