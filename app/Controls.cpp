@@ -14,6 +14,7 @@ namespace {
 constexpr char kTextColourProperty[] = "kvTextColour";
 constexpr char kBackgroundProperty[] = "kvBackground";
 constexpr char kMaskedProperty[] = "kvMasked";
+constexpr char kOwnStyleProperty[] = "kvOwnStyle";
 
 void RebuildOwnStyle(QWidget* widget)
 {
@@ -26,7 +27,11 @@ void RebuildOwnStyle(QWidget* widget)
         sheet += QStringLiteral("background-color: %1;").arg(background.value<QColor>().name());
     if (widget->property(kMaskedProperty).toBool())
         sheet += QStringLiteral("lineedit-password-character: 42;");
-    widget->setStyleSheet(sheet);
+    // The rule names the widget itself through a property only it carries, so a
+    // container's colours do not cascade into its children.
+    widget->setProperty(kOwnStyleProperty, true);
+    widget->setStyleSheet(
+        QStringLiteral("*[%1=\"true\"] { %2 }").arg(QString::fromLatin1(kOwnStyleProperty), sheet));
 }
 
 // Limits what the user types or pastes to a number of characters. Only the user's

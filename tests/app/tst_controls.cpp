@@ -123,6 +123,19 @@ private slots:
         QVERIFY(sheet.contains("lineedit-password-character"));
     }
 
+    void containerColoursStayWithTheContainer()
+    {
+        auto* group = new QWidget(window.get());
+        QPushButton* button = MakeButton(group, "b", QRect(10, 10, 64, 29), "登陆");
+        SetBackground(group, QColor(255, 255, 255));
+        SetTextColour(group, QColor(0, 96, 192));
+        Show();
+        QCOMPARE(group->palette().color(QPalette::Window), QColor(255, 255, 255));
+        QVERIFY(button->palette().color(QPalette::ButtonText) != QColor(0, 96, 192));
+        QCOMPARE(button->palette().color(QPalette::Button),
+                 QApplication::palette().color(QPalette::Button));
+    }
+
     void buttonsAreNeverDefault()
     {
         QPushButton* button = MakeButton(window.get(), "b", QRect(10, 10, 64, 29), "登陆");
