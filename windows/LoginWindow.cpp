@@ -10,6 +10,7 @@
 #include "app/Dialogs.h"
 #include "app/Keys.h"
 #include "app/Toolkit.h"
+#include "skin/SkinLibrary.h"
 #include "store/Statements.h"
 #include "store/StoreConnection.h"
 
@@ -135,10 +136,9 @@ LoginWindow::LoginWindow() : Window(QSize(332, 211), QStringLiteral("Keyvora-key
 
 void LoginWindow::OnCreated()
 {
-    // The skin is applied first, before anything else of the window's creation.
-    // (skin/ does not offer ApplySkin and EnableSkinAero yet: call ApplySkin(5) and then
-    // EnableSkinAero() here once it does.)
-
+    // The skin comes first, before anything else of the window's creation.
+    ApplySkin(5);
+    EnableSkinAero();
     OpenStore(*登陆_外部数据库);
     用户名_编辑框->setText(ReadLastUser());
     FocusControl(用户名_编辑框);

@@ -8,6 +8,7 @@
 #include "app/Controls.h"
 #include "app/ListView.h"
 #include "app/Toolkit.h"
+#include "skin/SkinLibrary.h"
 #include "windows/Banner.h"
 #include "windows/LastUserFile.h"
 #include "windows/LoginWindow.h"
@@ -16,6 +17,7 @@
 #include "windows/UserAdminWindow.h"
 
 #include <QClipboard>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPointer>
@@ -39,6 +41,7 @@ private slots:
     void layout();
     void labelsBoxesAndLink();
     void tabOrderCyclesThroughFourControls();
+    void creationAppliesTheSkin();
     void bannerIsCarriedAndDrawnByTheRule();
     void pictureBoxRule_data();
     void pictureBoxRule();
@@ -225,6 +228,15 @@ void TestLoginWindow::tabOrderCyclesThroughFourControls()
     }
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
     QCOMPARE(QApplication::focusWidget(), window->按钮1);
+}
+
+void TestLoginWindow::creationAppliesTheSkin()
+{
+    QVERIFY(!QFileInfo::exists(SkinLibraryPath()));
+    QVERIFY(Start());
+    // The skin library was written into the run directory and bound.
+    QVERIFY(QFileInfo(SkinLibraryPath()).isFile());
+    QVERIFY(SkinFunctionLookups() >= 1);
 }
 
 void TestLoginWindow::bannerIsCarriedAndDrawnByTheRule()
