@@ -4,6 +4,8 @@
 
 #include <QLabel>
 
+#include <functional>
+
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
