@@ -17,6 +17,7 @@
 // focuses the window, presses Tab, types the password and Enter.
 //
 //   bench_process [--program PATH] [--records N] [--runs N] [--idle SECONDS]
+//   bench_process --prepare DIR [--records N]    only makes such a run directory
 //
 // PATH defaults to ../keyvora next to this program's directory (the build's program).
 
@@ -68,7 +69,7 @@ public:
                 continue;
             const std::string display = ":" + std::to_string(number);
             std::vector<std::string> arguments{"Xvfb",        display,     "-screen", "0",
-                                               "1024x768x24", "-nolisten", "tcp"};
+                                               "1024x768x24", "-nolisten", "tcp",     "-br"};
             pid_ = Spawn(arguments, environ, "/dev/null");
             if (pid_ <= 0)
                 return false;
@@ -181,6 +182,44 @@ public:
         return 0;
     }
 
+    // Waits until the window's content near its bottom-right corner is no longer the black
+    // of the root window beneath it (the server runs with a black root and Qt maps its
+    // windows without a background), that is until the program has painted it.
+    bool WaitPainted(xcb_window_t window, int timeoutMs, Clock::time_point* at)
+    {
+        xcb_get_geometry_reply_t* geometry =
+            xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window), nullptr);
+        if (!geometry)
+            return false;
+        const int16_t x = int16_t(std::max(0, geometry->width - 4));
+        const int16_t y = int16_t(std::max(0, geometry->height - 4));
+        std::free(geometry);
+        const Clock::time_point start = Clock::now();
+        while (MillisecondsSince(start) < timeoutMs) {
+            xcb_get_image_reply_t* image = xcb_get_image_reply(
+                connection_,
+                xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, window, x, y, 1, 1, ~0u),
+                nullptr);
+            bool painted = false;
+            if (image) {
+                const uint8_t* data = xcb_get_image_data(image);
+                const int length = xcb_get_image_data_length(image);
+                for (int i = 0; i < length && i < 3; ++i)
+                    painted = painted || data[i] != 0;
+                std::free(image);
+            }
+            if (painted) {
+                if (at)
+                    *at = Clock::now();
+                return true;
+            }
+            while (xcb_generic_event_t* event = xcb_poll_for_event(connection_))
+                std::free(event);
+            usleep(500);
+        }
+        return false;
+    }
+
 private:
     xcb_atom_t Atom(const char* name)
     {
@@ -278,15 +317,17 @@ public:
         return environment;
     }
 
-    pid_t Start(const QString& executable, const QString& log) const
+    pid_t Start(const QStringList& command, const QString& log) const
     {
         std::vector<std::string> environment = Environment();
         std::vector<char*> pointers;
         for (std::string& entry : environment)
             pointers.push_back(entry.data());
         pointers.push_back(nullptr);
-        return XServer::Spawn({executable.toStdString()}, pointers.data(),
-                              log.toLocal8Bit().constData());
+        std::vector<std::string> arguments;
+        for (const QString& argument : command)
+            arguments.push_back(argument.toStdString());
+        return XServer::Spawn(arguments, pointers.data(), log.toLocal8Bit().constData());
     }
 
     static void Stop(pid_t pid)
@@ -297,17 +338,28 @@ public:
         }
     }
 
-    // Milliseconds from spawn to the first window titled with the prefix being mapped;
-    // negative when it never was. The process is left running in *running when given.
-    double TimeToShown(const QString& executable, const QByteArray& title, const QString& log,
-                       pid_t* running = nullptr, xcb_window_t* window = nullptr) const
+    struct Shown
     {
+        double mappedMs = -1;  // spawn to MapNotify
+        double paintedMs = -1; // spawn to the first content on screen
+    };
+
+    // Times from spawn to the first window titled with the prefix being mapped and then
+    // painted; negative when it never was. The process is left running in *running when
+    // given (and the window shown), otherwise it is ended.
+    Shown TimeToShown(const QStringList& command, const QByteArray& title, const QString& log,
+                      pid_t* running = nullptr, xcb_window_t* window = nullptr) const
+    {
+        Shown times;
         const Clock::time_point start = Clock::now();
-        const pid_t pid = Start(executable, log);
-        Clock::time_point shownAt;
-        const xcb_window_t shown = watcher->WaitMapped(title, pid, 30000, &shownAt);
-        const double ms =
-            shown ? std::chrono::duration<double, std::milli>(shownAt - start).count() : -1.0;
+        const pid_t pid = Start(command, log);
+        Clock::time_point at;
+        const xcb_window_t shown = watcher->WaitMapped(title, pid, 30000, &at);
+        if (shown) {
+            times.mappedMs = std::chrono::duration<double, std::milli>(at - start).count();
+            if (watcher->WaitPainted(shown, 10000, &at))
+                times.paintedMs = std::chrono::duration<double, std::milli>(at - start).count();
+        }
         if (running && shown) {
             *running = pid;
             if (window)
@@ -315,7 +367,7 @@ public:
         } else {
             Stop(pid);
         }
-        return ms;
+        return times;
     }
 
     int Xdotool(const QStringList& arguments) const
@@ -360,6 +412,7 @@ int main(int argc, char** argv)
     int records = 100000;
     int runs = 9;
     int idleSeconds = 10;
+    QString prepareOnly;
     const QStringList arguments = application.arguments();
     for (int i = 1; i + 1 < arguments.size(); i += 2) {
         if (arguments[i] == QLatin1String("--program"))
@@ -370,8 +423,20 @@ int main(int argc, char** argv)
             runs = arguments[i + 1].toInt();
         else if (arguments[i] == QLatin1String("--idle"))
             idleSeconds = arguments[i + 1].toInt();
+        else if (arguments[i] == QLatin1String("--prepare"))
+            prepareOnly = arguments[i + 1];
     }
     program = QFileInfo(program).canonicalFilePath();
+    if (!prepareOnly.isEmpty()) {
+        // A run directory to profile by hand (valgrind, timing inside the program).
+        if (program.isEmpty() || !QDir().mkpath(prepareOnly) ||
+            !PrepareRunDirectory(prepareOnly, program, records))
+            return 1;
+        std::printf("prepared %s: program, store with %d records of user %s (password %s), "
+                    "skin.ini\n",
+                    qPrintable(prepareOnly), records, qPrintable(kUser), qPrintable(kUserPassword));
+        return 0;
+    }
     const QString floorProgram = QDir(binDir).absoluteFilePath(QStringLiteral("floor_window"));
     if (program.isEmpty() || !QFileInfo(floorProgram).isExecutable()) {
         std::fprintf(stderr, "need the program (../keyvora or --program) and floor_window\n");
@@ -402,21 +467,28 @@ int main(int argc, char** argv)
     bool ok = true;
 
     // Start: first (cold) runs discarded, then floor and program in turn.
-    const double firstStart = bench.TimeToShown(copy, "Keyvora-", log);
-    bench.TimeToShown(floorProgram, "kvbench-floor", log);
-    std::vector<double> programStarts;
-    std::vector<double> floorStarts;
+    const QStringList floorCommand{floorProgram};
+    const QStringList textFloorCommand{floorProgram, QStringLiteral("--text")};
+    const Bench::Shown firstStart = bench.TimeToShown({copy}, "Keyvora-", log);
+    bench.TimeToShown(textFloorCommand, "kvbench-floor", log);
+    std::vector<double> programMapped, programPainted, floorMapped, floorPainted, textMapped,
+        textPainted;
     for (int run = 0; run < runs; ++run) {
-        floorStarts.push_back(bench.TimeToShown(floorProgram, "kvbench-floor", log));
-        programStarts.push_back(bench.TimeToShown(copy, "Keyvora-", log));
-        ok = ok && floorStarts.back() > 0 && programStarts.back() > 0;
+        const Bench::Shown floor = bench.TimeToShown(floorCommand, "kvbench-floor", log);
+        const Bench::Shown text = bench.TimeToShown(textFloorCommand, "kvbench-floor", log);
+        const Bench::Shown login = bench.TimeToShown({copy}, "Keyvora-", log);
+        floorMapped.push_back(floor.mappedMs);
+        floorPainted.push_back(floor.paintedMs);
+        textMapped.push_back(text.mappedMs);
+        textPainted.push_back(text.paintedMs);
+        programMapped.push_back(login.mappedMs);
+        programPainted.push_back(login.paintedMs);
+        ok = ok && floor.paintedMs > 0 && text.paintedMs > 0 && login.paintedMs > 0;
     }
-    const double floorStart = Median(floorStarts);
-    const double programStart = Median(programStarts);
 
     // The floor left alone: peak memory and idle use.
     pid_t floorPid = -1;
-    bench.TimeToShown(floorProgram, "kvbench-floor", log, &floorPid);
+    bench.TimeToShown(floorCommand, "kvbench-floor", log, &floorPid);
     QThread::sleep(2);
     const ProcessSample floorBefore = Sample(floorPid);
     QThread::sleep(idleSeconds);
@@ -430,7 +502,7 @@ int main(int argc, char** argv)
     const QString bigLog = bigDir.path() + QStringLiteral("/bench.log");
     pid_t pid = -1;
     xcb_window_t loginWindow = 0;
-    bench.TimeToShown(bigDir.path() + QStringLiteral("/keyvora"), "Keyvora-", bigLog, &pid,
+    bench.TimeToShown({bigDir.path() + QStringLiteral("/keyvora")}, "Keyvora-", bigLog, &pid,
                       &loginWindow);
     ProcessSample loginShown;
     ProcessSample mainBefore;
@@ -471,19 +543,30 @@ int main(int argc, char** argv)
 
     std::printf("Process figures on Xvfb %s (xcb platform)\n", qPrintable(server.Display()));
     PrintRule();
-    std::printf("start to window shown, median of %d   floor %7.1f ms   LoginWindow %7.1f ms   "
+    const auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
+    std::printf("start to window painted, median of %d   floor %7.1f ms   LoginWindow %7.1f ms   "
                 "ratio %.2f\n",
-                runs, floorStart, programStart, floorStart > 0 ? programStart / floorStart : 0.0);
-    std::printf("  (first start of the program in a fresh run directory: %.1f ms)\n", firstStart);
+                runs, Median(floorPainted), Median(programPainted),
+                ratio(Median(programPainted), Median(floorPainted)));
+    std::printf("  mapped: floor %.1f ms, LoginWindow %.1f ms (ratio %.2f); floor with one label "
+                "of Chinese text painted %.1f ms (ratio %.2f)\n",
+                Median(floorMapped), Median(programMapped),
+                ratio(Median(programMapped), Median(floorMapped)), Median(textPainted),
+                ratio(Median(programPainted), Median(textPainted)));
+    std::printf("  first start of the program in a fresh run directory (writes the skin "
+                "library): painted %.1f ms\n",
+                firstStart.paintedMs);
     std::printf("peak resident memory (VmHWM)          floor %7lld KiB  %d records %7lld KiB  "
                 "ratio %.2f\n",
                 floorAfter.peakKiB, records, mainAfter.peakKiB,
                 floorAfter.peakKiB ? double(mainAfter.peakKiB) / floorAfter.peakKiB : 0.0);
-    std::printf("  records as text %.0f KiB (store file %.0f KiB); above the floor: %lld KiB = "
-                "%.1f x the text; LoginWindow shown: %lld KiB\n",
-                textKiB, fileKiB, mainAfter.peakKiB - floorAfter.peakKiB,
-                textKiB > 0 ? (mainAfter.peakKiB - floorAfter.peakKiB) / textKiB : 0.0,
-                loginShown.peakKiB);
+    const long long recordsKiB = mainAfter.peakKiB - loginShown.peakKiB;
+    std::printf("  records as text %.0f KiB (store file %.0f KiB); LoginWindow shown before the "
+                "login: %lld KiB;\n  the login with the records added %lld KiB = %.0f bytes per "
+                "record = %.1f x the text\n",
+                textKiB, fileKiB, loginShown.peakKiB, recordsKiB,
+                records ? recordsKiB * 1024.0 / records : 0.0,
+                textKiB > 0 ? recordsKiB / textKiB : 0.0);
     std::printf("idle %d s, CPU time                    floor %7.2f s    MainWindow  %7.2f s    "
                 "(%lld vs %lld context switches)\n",
                 idleSeconds, floorIdle, mainIdle, floorSwitches, mainSwitches);
