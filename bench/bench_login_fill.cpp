@@ -30,9 +30,18 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <malloc.h>
+
 using namespace kvbench;
 
 namespace {
+
+// Bytes the allocator has handed out and not had back.
+std::size_t HeapInUse()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
 
 int RunsFor(int records)
 {
@@ -63,8 +72,10 @@ struct Figures
     double listFillMs = 0;
     double listFillDetachedMs = 0;
     double loginMs = 0;
-    double loginReturnMs = 0; // AttemptLogin alone, before the window is painted
-    double firstLoginMs = 0;  // the first login of this size, before the medians
+    double loginReturnMs = 0;   // AttemptLogin alone, before the window is painted
+    double firstLoginMs = 0;    // the first login of this size, before the medians
+    qint64 snapshotBytes = 0;   // heap held by an open snapshot of the whole table
+    qint64 mainWindowBytes = 0; // heap held by the filled MainWindow
     qint64 textBytes = 0;
     qint64 fileBytes = 0;
     bool ok = true;
@@ -102,6 +113,13 @@ Figures Measure(int records)
             connection.Close();
             connection.Open(storeFile, StorePassword());
         });
+        {
+            // What a snapshot of the whole table holds on the heap while it is open.
+            const std::size_t before = HeapInUse();
+            const kv::StoreResult held = connection.Query(kv::statements::RecordList(kUser));
+            f.snapshotBytes = qint64(HeapInUse()) - qint64(before);
+            connection.Release(held);
+        }
         f.storeQueryMs = MedianMs(
             runs, [&] { connection.Release(connection.Query(kv::statements::RecordList(kUser))); });
         qint64 cells = 0;
@@ -175,6 +193,7 @@ Figures Measure(int records)
         login->用户名_编辑框->setText(kUser);
         login->口令_编辑框->setText(kUserPassword);
         QCoreApplication::processEvents();
+        const std::size_t heapBefore = HeapInUse();
         const Clock::time_point start = Clock::now();
         login->AttemptLogin();
         const double returned = MillisecondsSince(start);
@@ -192,6 +211,8 @@ Figures Measure(int records)
             returnTimes.push_back(returned);
         } else {
             f.firstLoginMs = shown;
+            // What the filled main window keeps on the heap once its query is released.
+            f.mainWindowBytes = qint64(HeapInUse()) - qint64(heapBefore);
         }
         main->ReturnToLogin();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -269,6 +290,12 @@ int main(int argc, char** argv)
                     f.rawWalkMs > 0 ? f.storeWalkMs / f.rawWalkMs : 0.0, f.listFillMs,
                     f.listFillDetachedMs, f.records ? 1000.0 * f.loginMs / f.records : 0.0,
                     f.firstLoginMs);
+    for (const Figures& f : all)
+        if (f.records)
+            std::printf("%d records: heap per record: open snapshot %.0f bytes, filled MainWindow "
+                        "%.0f bytes (text %.0f bytes as UTF-8)\n",
+                        f.records, double(f.snapshotBytes) / f.records,
+                        double(f.mainWindowBytes) / f.records, double(f.textBytes) / f.records);
     std::printf("login: AttemptLogin until MainWindow is shown and painted; (handler): until "
                 "AttemptLogin returns\n");
     if (!ok)
