@@ -1,9 +1,12 @@
 #include "Controls.h"
 
+#include <QApplication>
+#include <QEvent>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 
 namespace kv {
 namespace {
@@ -32,6 +35,14 @@ void RebuildOwnStyle(QWidget* widget)
     widget->setProperty(kOwnStyleProperty, true);
     widget->setStyleSheet(
         QStringLiteral("*[%1=\"true\"] { %2 }").arg(QString::fromLatin1(kOwnStyleProperty), sheet));
+    // A line edit reads its mask character only on a style change, and a new own sheet
+    // under an application style sheet neither applies at once nor raises one.
+    if (widget->property(kMaskedProperty).toBool()) {
+        widget->style()->unpolish(widget);
+        widget->style()->polish(widget);
+        QEvent change(QEvent::StyleChange);
+        QApplication::sendEvent(widget, &change);
+    }
 }
 
 // Limits what the user types or pastes to a number of characters. Only the user's
