@@ -293,9 +293,10 @@ int main(int argc, char** argv)
     for (const Figures& f : all)
         if (f.records)
             std::printf("%d records: heap per record: open snapshot %.0f bytes, filled MainWindow "
-                        "%.0f bytes (text %.0f bytes as UTF-8)\n",
+                        "%.0f bytes (%.0f KiB in all), text %.0f bytes as UTF-8\n",
                         f.records, double(f.snapshotBytes) / f.records,
-                        double(f.mainWindowBytes) / f.records, double(f.textBytes) / f.records);
+                        double(f.mainWindowBytes) / f.records, f.mainWindowBytes / 1024.0,
+                        double(f.textBytes) / f.records);
     std::printf("login: AttemptLogin until MainWindow is shown and painted; (handler): until "
                 "AttemptLogin returns\n");
     if (!ok)

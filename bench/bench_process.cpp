@@ -256,39 +256,54 @@ private:
 
 struct ProcessSample
 {
-    double cpuSeconds = 0;
+    double cpuSeconds = 0;     // utime + stime of the whole process, in clock ticks
+    double cpuNanoseconds = 0; // time on a CPU of all its threads (schedstat), finer
     long long contextSwitches = 0;
     long long peakKiB = 0;     // VmHWM
     long long residentKiB = 0; // VmRSS
+    bool alive = false;        // running or sleeping, not ended
 };
+
+QByteArray ReadProcFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The value of a "Name:  value ..." line of a status file, 0 when missing.
+long long StatusValue(const QByteArray& status, const QByteArray& name)
+{
+    for (const QByteArray& line : status.split('\n')) {
+        const QList<QByteArray> parts = line.simplified().split(' ');
+        if (parts.size() >= 2 && parts[0] == name)
+            return parts[1].toLongLong();
+    }
+    return 0;
+}
 
 ProcessSample Sample(pid_t pid)
 {
     ProcessSample sample;
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (stat.open(QIODevice::ReadOnly)) {
-        const QByteArray text = stat.readAll();
-        // Fields after the command name in parentheses: state is field 3, utime 14, stime 15.
-        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 13) {
-            const double tick = double(sysconf(_SC_CLK_TCK));
-            sample.cpuSeconds = (fields[11].toLongLong() + fields[12].toLongLong()) / tick;
-        }
-    }
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (status.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& line : status.readAll().split('\n')) {
-            const QList<QByteArray> parts = line.simplified().split(' ');
-            if (parts.size() < 2)
-                continue;
-            if (parts[0] == "VmHWM:")
-                sample.peakKiB = parts[1].toLongLong();
-            else if (parts[0] == "VmRSS:")
-                sample.residentKiB = parts[1].toLongLong();
-            else if (parts[0] == "voluntary_ctxt_switches:" ||
-                     parts[0] == "nonvoluntary_ctxt_switches:")
-                sample.contextSwitches += parts[1].toLongLong();
-        }
+    const QByteArray stat = ReadProcFile(QStringLiteral("/proc/%1/stat").arg(pid));
+    // Fields after the command name in parentheses: state is field 3, utime 14, stime 15.
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    sample.alive = !fields.isEmpty() && fields[0] != "Z" && fields[0] != "X";
+    if (fields.size() > 13)
+        sample.cpuSeconds = double(fields[11].toLongLong() + fields[12].toLongLong()) /
+                            double(sysconf(_SC_CLK_TCK));
+    const QByteArray status = ReadProcFile(QStringLiteral("/proc/%1/status").arg(pid));
+    sample.peakKiB = StatusValue(status, "VmHWM:");
+    sample.residentKiB = StatusValue(status, "VmRSS:");
+    // Every thread of the process (Qt's X connection reads events on a thread of its own).
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QByteArray taskStatus =
+            ReadProcFile(tasks.filePath(task) + QStringLiteral("/status"));
+        sample.contextSwitches += StatusValue(taskStatus, "voluntary_ctxt_switches:") +
+                                  StatusValue(taskStatus, "nonvoluntary_ctxt_switches:");
+        const QByteArray schedstat =
+            ReadProcFile(tasks.filePath(task) + QStringLiteral("/schedstat"));
+        sample.cpuNanoseconds += schedstat.split(' ').value(0).toDouble();
     }
     return sample;
 }
@@ -488,11 +503,17 @@ int main(int argc, char** argv)
 
     // The floor left alone: peak memory and idle use.
     pid_t floorPid = -1;
-    bench.TimeToShown(floorCommand, "kvbench-floor", log, &floorPid);
+    xcb_window_t floorWindow = 0;
+    bench.TimeToShown(floorCommand, "kvbench-floor", log, &floorPid, &floorWindow);
+    bench.Xdotool({"windowfocus", "--sync", QString::number(floorWindow)});
     QThread::sleep(2);
     const ProcessSample floorBefore = Sample(floorPid);
     QThread::sleep(idleSeconds);
     const ProcessSample floorAfter = Sample(floorPid);
+    if (!floorBefore.alive || !floorAfter.alive) {
+        std::fprintf(stderr, "the floor window ended while it should have been idle\n");
+        ok = false;
+    }
     Bench::Stop(floorPid);
 
     // The program with the records listed.
@@ -518,12 +539,19 @@ int main(int argc, char** argv)
         const Clock::time_point enter = Clock::now();
         bench.Xdotool({"key", "Return"});
         Clock::time_point shownAt;
-        if (watcher.WaitMapped("Keyvora --by", pid, 120000, &shownAt)) {
+        if (const xcb_window_t mainWindow =
+                watcher.WaitMapped("Keyvora --by", pid, 120000, &shownAt)) {
             loginMs = std::chrono::duration<double, std::milli>(shownAt - enter).count();
+            // Focused, as a person would have it (a blinking cursor would show here).
+            bench.Xdotool({"windowfocus", "--sync", QString::number(mainWindow)});
             QThread::sleep(2);
             mainBefore = Sample(pid);
             QThread::sleep(idleSeconds);
             mainAfter = Sample(pid);
+            if (!mainBefore.alive || !mainAfter.alive) {
+                std::fprintf(stderr, "the program ended while it should have been idle\n");
+                ok = false;
+            }
         } else {
             std::fprintf(stderr, "MainWindow was not shown after the login\n");
             ok = false;
@@ -567,13 +595,18 @@ int main(int argc, char** argv)
                 textKiB, fileKiB, loginShown.peakKiB, recordsKiB,
                 records ? recordsKiB * 1024.0 / records : 0.0,
                 textKiB > 0 ? recordsKiB / textKiB : 0.0);
-    std::printf("idle %d s, CPU time                    floor %7.2f s    MainWindow  %7.2f s    "
-                "(%lld vs %lld context switches)\n",
-                idleSeconds, floorIdle, mainIdle, floorSwitches, mainSwitches);
-    std::printf("  ratio %s (CPU time is counted in clock ticks of %.0f ms)\n",
-                floorIdle > 0 ? qPrintable(QString::number(mainIdle / floorIdle, 'f', 2))
-                              : "n/a: the floor used no measurable CPU",
-                1000.0 / double(sysconf(_SC_CLK_TCK)));
+    const double floorIdleMs = (floorAfter.cpuNanoseconds - floorBefore.cpuNanoseconds) / 1e6;
+    const double mainIdleMs = (mainAfter.cpuNanoseconds - mainBefore.cpuNanoseconds) / 1e6;
+    std::printf("idle %d s, CPU time (all threads)      floor %7.2f ms   MainWindow  %7.2f ms   "
+                "ratio %s\n",
+                idleSeconds, floorIdleMs, mainIdleMs,
+                floorIdleMs > 0 ? qPrintable(QString::number(mainIdleMs / floorIdleMs, 'f', 2))
+                                : "n/a (the floor used none)");
+    std::printf("  context switches: floor %lld, MainWindow %lld; utime+stime in clock ticks: "
+                "floor %.2f s, MainWindow %.2f s;\n  CPU used before the idle period (start, "
+                "login, fill): floor %.1f ms, program %.1f ms\n",
+                floorSwitches, mainSwitches, floorIdle, mainIdle, floorBefore.cpuNanoseconds / 1e6,
+                mainBefore.cpuNanoseconds / 1e6);
     std::printf("login typed to MainWindow shown with %d records: %.0f ms (includes xdotool)\n",
                 records, loginMs);
     if (!ok)

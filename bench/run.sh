@@ -24,3 +24,5 @@ echo
 "$build"/bench/bench_add_record
 echo
 "$build"/bench/bench_process
+echo
+"$build"/bench/bench_start_parts
