@@ -105,6 +105,15 @@ QString RecordDelete(const QString& table, const QString& id)
            QStringLiteral("]  where  [ID]=") + (IsIntegerLiteral(id) ? id : TextLiteral(id));
 }
 
+QString RecordUpdate(const QString& table, const QString& id, const QString& user,
+                     const QString& password, const QString& remark)
+{
+    return QStringLiteral("update ") + TableName(table) + QStringLiteral(" set 用户名=") +
+           TextLiteral(user) + QStringLiteral(",口令=") + TextLiteral(password) +
+           QStringLiteral(",备注=") + TextLiteral(remark) + QStringLiteral(" where [ID]=") +
+           (IsIntegerLiteral(id) ? id : TextLiteral(id));
+}
+
 QString RecordDeleteAll(const QString& table)
 {
     return QStringLiteral("delete from ") + TableName(table);

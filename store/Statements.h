@@ -22,6 +22,9 @@ QString HighestId(const QString& table);
 QString RecordInsert(const QString& table, const QString& id, const QString& user,
                      const QString& password, const QString& remark);
 QString RecordDelete(const QString& table, const QString& id);
+// Rewrites the three texts of one record, found by its listed ID.
+QString RecordUpdate(const QString& table, const QString& id, const QString& user,
+                     const QString& password, const QString& remark);
 QString RecordDeleteAll(const QString& table);
 
 // The next record ID from the text read for the highest ID: the leading decimal number

@@ -14,7 +14,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QRegularExpression>
 
 namespace kv {
 namespace {
@@ -70,19 +69,6 @@ QLabel* MakeHiddenLabel(QWidget* parent, const char* name, const QRect& geometry
     label->setGeometry(geometry);
     label->hide();
     return label;
-}
-
-// The record update of the change panel: the same quoting as the catalogue's statements;
-// the listed ID goes bare when it is a whole number and as a literal otherwise.
-QString RecordUpdate(const QString& table, const QString& id, const QString& user,
-                     const QString& password, const QString& remark)
-{
-    static const QRegularExpression wholeNumber(QStringLiteral("^-?[0-9]+$"));
-    return QStringLiteral("update ") + statements::TableName(table) +
-           QStringLiteral(" set 用户名=") + statements::TextLiteral(user) +
-           QStringLiteral(",口令=") + statements::TextLiteral(password) + QStringLiteral(",备注=") +
-           statements::TextLiteral(remark) + QStringLiteral(" where [ID]=") +
-           (wholeNumber.match(id).hasMatch() ? id : statements::TextLiteral(id));
 }
 
 } // namespace
@@ -328,8 +314,8 @@ void MainWindow::SaveChangedRecord()
         return;
     }
     const bool saved = 主界面_外部数据库->Execute(
-        RecordUpdate(标签1->text(), 标签3->text(), 主界面_修改用户编辑框->text(),
-                     主界面_修改口令编辑框->text(), 主界面_修改备注编辑框->text()));
+        statements::RecordUpdate(标签1->text(), 标签3->text(), 主界面_修改用户编辑框->text(),
+                                 主界面_修改口令编辑框->text(), 主界面_修改备注编辑框->text()));
     ReopenConnection();
     if (!saved) {
         ShowMessage(QStringLiteral("修改失败，记录没有保存"));

@@ -122,6 +122,12 @@ void StatementsTest::catalogueTexts_data()
         << RecordDelete("abc", "7 or 1=1") << "delete from [abc]  where  [ID]='7 or 1=1'";
     QTest::newRow("record delete, empty id")
         << RecordDelete("abc", "") << "delete from [abc]  where  [ID]=''";
+    QTest::newRow("record update")
+        << RecordUpdate("abc", "3", "it's", "p]", "")
+        << "update [abc] set 用户名='it''s',口令='p]',备注='' where [ID]=3";
+    QTest::newRow("record update, id not a number")
+        << RecordUpdate("abc", "3 or 1=1", "u", "p", "r")
+        << "update [abc] set 用户名='u',口令='p',备注='r' where [ID]='3 or 1=1'";
     QTest::newRow("record delete-all") << RecordDeleteAll("abc") << "delete from [abc]";
     QTest::newRow("table name with ]") << RecordList("a]b") << "select * from [a]]b]";
     QTest::newRow("record delete, table name with ]")
