@@ -24,32 +24,35 @@ public:
     XSession& operator=(const XSession&) = delete;
     ~XSession() { Stop(); }
 
-    // Starts Xvfb on the first free display from 70 on. False when it cannot start.
+    // Starts Xvfb on a free display. Xvfb picks the display itself (-displayfd) and
+    // writes its number once it accepts connections, so two sessions started at the
+    // same moment, by this or any other program, never share a server. False when it
+    // cannot start.
     bool Start()
     {
-        for (int display = 70 + int(QCoreApplication::applicationPid() % 50); display < 200;
-             ++display) {
-            if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(display)) ||
-                QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(display)))
-                continue;
-            server_.start(QStringLiteral("Xvfb"), {QStringLiteral(":%1").arg(display), "-screen",
-                                                   "0", "1024x768x24", "-nolisten", "tcp"});
-            if (!server_.waitForStarted(5000))
-                return false;
-            QElapsedTimer clock;
-            clock.start();
-            while (clock.elapsed() < 10000) {
-                if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(display))) {
+        // Its warnings are not read: a full pipe would stall the server.
+        server_.setStandardErrorFile(QProcess::nullDevice());
+        server_.start(QStringLiteral("Xvfb"),
+                      {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+        if (!server_.waitForStarted(5000))
+            return false;
+        QByteArray written;
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 15000 && server_.state() == QProcess::Running) {
+            server_.waitForReadyRead(100);
+            written += server_.readAllStandardOutput();
+            if (written.endsWith('\n')) {
+                bool ok = false;
+                const int display = written.trimmed().toInt(&ok);
+                if (ok) {
                     display_ = QStringLiteral(":%1").arg(display);
                     return true;
                 }
-                if (server_.state() == QProcess::NotRunning)
-                    break;
-                QThread::msleep(50);
+                break;
             }
-            server_.kill();
-            server_.waitForFinished();
         }
+        Stop();
         return false;
     }
 
