@@ -1,0 +1,313 @@
+// The real program as people use it, in a real X server: creating login users with the
+// keyboard, logging in, working with records, managing users through the link, and the
+// skin library the program writes next to itself.
+#include "E2eSupport.h"
+
+#include <QtTest>
+
+using namespace kvtest;
+
+class TstUserJourney : public QObject
+{
+    Q_OBJECT
+
+private:
+    // Creates a login user through NewUserWindow with the keyboard only: Tab to the
+    // new-user button, the space bar presses it (Enter on it does nothing), then name,
+    // password and repetition with Tab between them. `enterOnButton` presses Enter on the
+    // focused create button instead of in the repeat box.
+    static void CreateUserWithKeyboard(const XSession& x, ProgramRun& run, const QString& login,
+                                       const QString& name, const QString& password,
+                                       bool enterOnButton)
+    {
+        QVERIFY2(TabTo(x, run, login, kLoginTabOrder, "按钮1"), qPrintable(run.Focus()));
+        x.Keys(login, {"space"});
+        const QString newUser = run.Window(kNewUserTitle, 15000);
+        QVERIFY2(!newUser.isEmpty(), "NewUserWindow did not appear");
+        FocusWindow(x, newUser);
+        QVERIFY(run.WaitFocus("新建用户名_编辑框"));
+        x.Type(newUser, name);
+        QVERIFY(TabTo(x, run, newUser, kNewUserTabOrder, "新建密码_编辑框"));
+        x.Type(newUser, password);
+        QVERIFY(TabTo(x, run, newUser, kNewUserTabOrder, "新建密码_编辑框1"));
+        x.Type(newUser, password);
+        if (enterOnButton)
+            QVERIFY(TabTo(x, run, newUser, kNewUserTabOrder, "新建_按钮"));
+        x.Keys(newUser, {"Return"});
+        QCOMPARE(AnswerMessage(x, run, "Return"), QStringLiteral("成功创建用户"));
+        QVERIFY(run.WaitGone(newUser));
+    }
+
+    // A login attempt with the keyboard: name, Tab, password, Enter in the password box.
+    static void EnterLogin(const XSession& x, ProgramRun& run, const QString& login,
+                           const QString& name, const QString& password)
+    {
+        QVERIFY2(TabTo(x, run, login, kLoginTabOrder, "用户名_编辑框"), qPrintable(run.Focus()));
+        x.Type(login, name);
+        QVERIFY2(TabTo(x, run, login, kLoginTabOrder, "口令_编辑框"), qPrintable(run.Focus()));
+        x.Type(login, password);
+        x.Keys(login, {"Return"});
+    }
+
+    // A login that succeeds: returns MainWindow, or empty when it did not appear.
+    static QString LogIn(const XSession& x, ProgramRun& run, const QString& login,
+                         const QString& name, const QString& password)
+    {
+        EnterLogin(x, run, login, name, password);
+        return QTest::currentTestFailed() ? QString() : run.Window(kMainTitle, 30000);
+    }
+
+    // Adds a record through the add panel; waits until the store holds `expectedCount`
+    // records for the user.
+    static void AddRecord(const XSession& x, ProgramRun& run, const QString& dir,
+                          const QString& main, const QString& user, const QStringList& cells,
+                          int expectedCount)
+    {
+        x.Click(main, at::kMainAdd.x(), at::kMainAdd.y());
+        FocusWindow(x, main);
+        QVERIFY(run.WaitFocus("主界面_添加用户编辑框"));
+        x.Type(main, cells[0]);
+        x.Keys(main, {"Tab"});
+        QVERIFY(run.WaitFocus("主界面_添加口令编辑框"));
+        x.Type(main, cells[1]);
+        x.Keys(main, {"Tab"});
+        QVERIFY(run.WaitFocus("主界面_添加备注编辑框"));
+        x.Type(main, cells[2]);
+        x.Click(main, at::kAddPanelConfirm.x(), at::kAddPanelConfirm.y());
+        QVERIFY2(WaitForStore(dir,
+                              [&](const StoreState& s) {
+                                  return s.records.value(user).size() == expectedCount;
+                              }),
+                 qPrintable(ReadStore(dir).records.value(user).join(u';')));
+    }
+
+    // Types into the control of the window that has (or is about to get) the focus.
+    static void TypeInto(const XSession& x, ProgramRun& run, const QString& window,
+                         const QString& control, const QString& text)
+    {
+        FocusWindow(x, window);
+        QVERIFY2(run.WaitFocus(control), qPrintable(run.Focus()));
+        x.Type(window, text);
+    }
+
+private slots:
+    void firstStartWithTwoUsers()
+    {
+        XSession x;
+        QVERIFY2(x.Start(), "Xvfb did not start");
+        QTemporaryDir dir;
+        const QString program = PrepareRunDirectory(dir);
+        QVERIFY(ProvisionStore(dir.path()));
+        const QString skinIni = dir.filePath("skin.ini");
+        QVERIFY(!QFile::exists(skinIni));
+
+        ProgramRun run(x);
+        QVERIFY(run.Start(program));
+        const QString login = run.Window(kLoginTitle);
+        QVERIFY2(!login.isEmpty(), "the login window did not appear");
+
+        CreateUserWithKeyboard(x, run, login, "alice", "pw-a", false);
+        if (QTest::currentTestFailed())
+            return;
+        CreateUserWithKeyboard(x, run, login, "bob", "pw-b", true);
+        if (QTest::currentTestFailed())
+            return;
+        StoreState store = ReadStore(dir.path());
+        QCOMPARE(store.users.value("alice"), QStringList({"pw-a", "pw-a"}));
+        QCOMPARE(store.users.value("bob"), QStringList({"pw-b", "pw-b"}));
+        QCOMPARE(store.tables, QStringList({"alice", "bob"}));
+        // Creating users writes no last-user file; only a login attempt does.
+        QVERIFY(!QFile::exists(skinIni));
+
+        QString main = LogIn(x, run, login, "alice", "pw-a");
+        QVERIFY2(!main.isEmpty(), "MainWindow did not appear after alice's login");
+        QVERIFY(run.WaitGone(login));
+        QCOMPARE(FileBytes(skinIni), QByteArray("alice"));
+
+        for (int i = 1; i <= 3; ++i) {
+            AddRecord(x, run, dir.path(), main, "alice",
+                      {QStringLiteral("acct%1").arg(i), QStringLiteral("secret%1").arg(i),
+                       QStringLiteral("note %1").arg(i)},
+                      i);
+            if (QTest::currentTestFailed())
+                return;
+        }
+        QCOMPARE(ReadStore(dir.path()).records.value("alice"),
+                 QStringList({"1|acct1|secret1|note 1", "2|acct2|secret2|note 2",
+                              "3|acct3|secret3|note 3"}));
+
+        // Delete the selected record: the first row, selected after every refill. The list
+        // as the confirmation box saw it holds exactly the stored records.
+        const QString list = QStringLiteral("主界面_超级列表框");
+        ShownBox seen;
+        QStringList stored = ReadStore(dir.path()).records.value("alice");
+        x.Click(main, at::kMainDelete.x(), at::kMainDelete.y());
+        QCOMPARE(AnswerMessage(x, run, "Return", kMessageTitle, &seen),
+                 QStringLiteral("你确定删除？"));
+        const QStringList listed = seen.lists.value(list);
+        QCOMPARE(QSet<QString>(listed.begin(), listed.end()),
+                 QSet<QString>(stored.begin(), stored.end()));
+        QCOMPARE(seen.current.value(list), 0);
+        QVERIFY(WaitForStore(
+            dir.path(), [](const StoreState& s) { return s.records.value("alice").size() == 2; }));
+        stored.removeOne(listed.first());
+        QCOMPARE(ReadStore(dir.path()).records.value("alice"), stored);
+
+        x.Click(main, at::kMainDeleteAll.x(), at::kMainDeleteAll.y());
+        QCOMPARE(AnswerMessage(x, run, "Return"), QStringLiteral("你确定全部删除？"));
+        QCOMPARE(AnswerMessage(x, run, "Return"), QStringLiteral("全部删除成功"));
+        QVERIFY(ReadStore(dir.path()).records.value("alice").isEmpty());
+
+        AddRecord(x, run, dir.path(), main, "alice", {"mail", "p@ss", "after delete-all"}, 1);
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(ReadStore(dir.path()).records.value("alice"),
+                 QStringList({"1|mail|p@ss|after delete-all"}));
+
+        // Back to the login window, which shows again with empty boxes.
+        x.Click(main, at::kMainReturn.x(), at::kMainReturn.y());
+        QVERIFY(run.WaitGone(main));
+        QCOMPARE(run.Window(kLoginTitle, 15000), login);
+        main = LogIn(x, run, login, "bob", "pw-b");
+        QVERIFY2(!main.isEmpty(), "MainWindow did not appear after bob's login");
+        QCOMPARE(FileBytes(skinIni), QByteArray("bob"));
+
+        // bob's list is empty although alice has a record: nothing to delete.
+        x.Click(main, at::kMainDelete.x(), at::kMainDelete.y());
+        QCOMPARE(AnswerMessage(x, run, "Return", kMessageTitle, &seen), QStringLiteral("没有用户"));
+        QCOMPARE(seen.lists.value(list), QStringList());
+        AddRecord(x, run, dir.path(), main, "bob", {"bank", "1234", ""}, 1);
+        if (QTest::currentTestFailed())
+            return;
+        // The row bob sees and deletes is his own; alice's record stays.
+        x.Click(main, at::kMainDelete.x(), at::kMainDelete.y());
+        QCOMPARE(AnswerMessage(x, run, "Return", kMessageTitle, &seen),
+                 QStringLiteral("你确定删除？"));
+        QCOMPARE(seen.lists.value(list), QStringList({"1|bank|1234|"}));
+        QVERIFY(WaitForStore(dir.path(),
+                             [](const StoreState& s) { return s.records.value("bob").isEmpty(); }));
+        store = ReadStore(dir.path());
+        QCOMPARE(store.records.value("alice"), QStringList({"1|mail|p@ss|after delete-all"}));
+
+        x.Keys(main, {"Escape"});
+        int exitCode = -1;
+        QVERIFY(run.Finish(15000, &exitCode));
+        QCOMPARE(exitCode, 0);
+        QCOMPARE(FileBytes(skinIni), QByteArray("bob"));
+        const CheckOutcome check = CheckWithTool(dir.path());
+        QVERIFY2(check.exitCode == 0, qPrintable(check.output));
+    }
+
+    void manageUsersThroughTheLink()
+    {
+        XSession x;
+        QVERIFY2(x.Start(), "Xvfb did not start");
+        QTemporaryDir dir;
+        const QString program = PrepareRunDirectory(dir);
+        QVERIFY(ProvisionStore(dir.path()));
+        QVERIFY(AddUserToStore(dir.path(), "alice", "a1", {"web|w1|", "mail|m1|x"}));
+        QVERIFY(AddUserToStore(dir.path(), "bob", "b1", {"bank|b|"}));
+
+        ProgramRun run(x);
+        QVERIFY(run.Start(program));
+        const QString login = run.Window(kLoginTitle);
+        QVERIFY2(!login.isEmpty(), "the login window did not appear");
+
+        // Change alice's password (alice is first in the sorted list and selected).
+        x.Click(login, at::kManageLink.x(), at::kManageLink.y());
+        QString admin = run.Window(kAdminTitle, 15000);
+        QVERIFY2(!admin.isEmpty(), "UserAdminWindow did not appear after a click on the link");
+        x.Click(admin, at::kAdminChangePassword.x(), at::kAdminChangePassword.y());
+        TypeInto(x, run, admin, "管理_编辑框1", "wrong");
+        x.Click(admin, at::kAdminPanelConfirm.x(), at::kAdminPanelConfirm.y());
+        QCOMPARE(AnswerMessage(x, run, "Return"), QStringLiteral("口令输入错误，请重新输入"));
+        TypeInto(x, run, admin, "管理_编辑框1", "a1");
+        x.Click(admin, at::kAdminPanelConfirm.x(), at::kAdminPanelConfirm.y());
+        QCOMPARE(AnswerMessage(x, run, "Return"), QStringLiteral("你确定更改？"));
+        TypeInto(x, run, admin, "管理_编辑框2", "a2");
+        x.Click(admin, at::kAdminRepeatBox.x(), at::kAdminRepeatBox.y());
+        TypeInto(x, run, admin, "管理_编辑框3", "a2");
+        x.Click(admin, at::kAdminPanelConfirm.x(), at::kAdminPanelConfirm.y());
+        QCOMPARE(AnswerMessage(x, run, "Return"), QStringLiteral("更改成功"));
+        QCOMPARE(ReadStore(dir.path()).users.value("alice"), QStringList({"a2", "a2"}));
+        x.Keys(admin, {"Escape"});
+        QVERIFY(run.WaitGone(admin));
+
+        // The old password is refused, the new one accepted.
+        EnterLogin(x, run, login, "alice", "a1");
+        QCOMPARE(AnswerMessage(x, run, "Return"), QStringLiteral("您输入的口令错误！"));
+        TypeInto(x, run, login, "口令_编辑框", "a2"); // the emptied password box
+        x.Keys(login, {"Return"});
+        const QString main = run.Window(kMainTitle, 30000);
+        QVERIFY2(!main.isEmpty(), "the new password did not log in");
+        x.Click(main, at::kMainReturn.x(), at::kMainReturn.y());
+        QVERIFY(run.WaitGone(main));
+        QCOMPARE(run.Window(kLoginTitle, 15000), login);
+
+        // Delete alice: a wrong password first, then hers.
+        x.Click(login, at::kManageLink.x(), at::kManageLink.y());
+        admin = run.Window(kAdminTitle, 15000);
+        QVERIFY2(!admin.isEmpty(), "UserAdminWindow did not appear the second time");
+        x.Click(admin, at::kAdminDeleteUser.x(), at::kAdminDeleteUser.y());
+        TypeInto(x, run, admin, "管理_编辑框", "a1");
+        x.Click(admin, at::kAdminPanelConfirm.x(), at::kAdminPanelConfirm.y());
+        QCOMPARE(AnswerMessage(x, run, "Return"), QStringLiteral("口令输入错误，请重新输入"));
+        QVERIFY(ReadStore(dir.path()).users.contains("alice"));
+        TypeInto(x, run, admin, "管理_编辑框", "a2");
+        x.Click(admin, at::kAdminPanelConfirm.x(), at::kAdminPanelConfirm.y());
+        QCOMPARE(AnswerMessage(x, run, "Return"), QStringLiteral("你确定删除？"));
+        QVERIFY(WaitForStore(dir.path(),
+                             [](const StoreState& s) { return !s.users.contains("alice"); }));
+        const StoreState store = ReadStore(dir.path());
+        QCOMPARE(store.users.keys(), QStringList({"bob"}));
+        QCOMPARE(store.tables, QStringList({"bob"}));
+        QCOMPARE(store.records.value("bob"), QStringList({"1|bank|b|"}));
+        x.Keys(admin, {"Escape"});
+        QVERIFY(run.WaitGone(admin));
+
+        EnterLogin(x, run, login, "alice", "a2");
+        QCOMPARE(AnswerMessage(x, run, "Return"), QStringLiteral("此用户没有创建"));
+
+        x.Keys(login, {"Escape"});
+        int exitCode = -1;
+        QVERIFY(run.Finish(15000, &exitCode));
+        QCOMPARE(exitCode, 0);
+        const CheckOutcome check = CheckWithTool(dir.path());
+        QVERIFY2(check.exitCode == 0, qPrintable(check.output));
+    }
+
+    void skinLibraryWrittenOnceThenLeftAlone()
+    {
+        XSession x;
+        QVERIFY2(x.Start(), "Xvfb did not start");
+        QTemporaryDir dir;
+        const QString program = PrepareRunDirectory(dir);
+        QVERIFY(ProvisionStore(dir.path()));
+        const QString library = dir.filePath("libkvskin.so");
+        QVERIFY(!QFile::exists(library));
+        const QByteArray built = FileBytes(QStringLiteral(KV_BINARY_DIR "/skin/lib/libkvskin.so"));
+        QVERIFY2(!built.isEmpty(), "the skin library was not built");
+
+        QString identity;
+        for (int start = 1; start <= 2; ++start) {
+            ProgramRun run(x);
+            QVERIFY(run.Start(program));
+            const QString login = run.Window(kLoginTitle);
+            QVERIFY2(!login.isEmpty(),
+                     qPrintable(QStringLiteral("start %1: no login window").arg(start)));
+            // The library is the program's embedded copy, byte for byte.
+            QCOMPARE(FileBytes(library), built);
+            if (start == 1)
+                identity = FileIdentity(library);
+            else
+                QCOMPARE(FileIdentity(library), identity); // not rewritten, not replaced
+            x.Keys(login, {"Escape"});
+            int exitCode = -1;
+            QVERIFY(run.Finish(15000, &exitCode));
+            QCOMPARE(exitCode, 0);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TstUserJourney)
+#include "tst_user_journey.moc"
