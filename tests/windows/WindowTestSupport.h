@@ -1,13 +1,14 @@
 #pragma once
 
 // Shared by the window tests: a run directory with a real store in it, users and records
-// put in through StoreConnection, message boxes answered as a person would, and typing
-// that works for Chinese text.
+// put in through StoreConnection, message boxes answered as a person would, typing that
+// works for Chinese text, and windows opened on their own or modally.
 
 #include "app/Toolkit.h"
 #include "store/Provision.h"
 #include "store/Statements.h"
 #include "store/StoreConnection.h"
+#include "windows/LoginWindow.h"
 
 #include <QApplication>
 #include <QFile>
@@ -169,6 +170,36 @@ inline bool Activate(QWidget* window)
     window->activateWindow();
     QApplication::setActiveWindow(window);
     return QTest::qWaitForWindowActive(window);
+}
+
+// Loads a window of kind W on its own, not modal, and makes it the active one; nullptr when
+// it is not there or does not become active.
+template <class W> W* OpenWindow()
+{
+    kv::LoadWindow<W>(nullptr, false);
+    W* window = kv::AliveWindow<W>();
+    if (window && !Activate(window))
+        return nullptr;
+    return window;
+}
+
+// Runs steps on the window of kind W once the call about to open it modally has shown it:
+// that call returns only when the window is gone, so the steps wait on a timer. They get
+// nullptr when no such window is open by then.
+template <class W> void WhenOpen(QObject* context, std::function<void(W*)> steps)
+{
+    QTimer::singleShot(50, context, [steps = std::move(steps)] { steps(kv::AliveWindow<W>()); });
+}
+
+// A login window standing behind the window under test, not shown, its connection closed
+// as its "新建" button and "管理用户" link leave it while the other window is open.
+inline kv::LoginWindow* LoginWindowBehind()
+{
+    auto* login = new kv::LoginWindow;
+    if (!login->登陆_外部数据库)
+        login->登陆_外部数据库 = new kv::StoreConnection(login);
+    login->登陆_外部数据库->Close();
+    return login;
 }
 
 } // namespace kvtest

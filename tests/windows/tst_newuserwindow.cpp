@@ -1,6 +1,8 @@
 // NewUserWindow driven through its real widgets against a real store in a temporary
 // directory: layout, keys, every refusal, creating users and every way out.
 
+#include "WindowTestSupport.h"
+
 #include "app/Toolkit.h"
 #include "store/Provision.h"
 #include "store/Statements.h"
@@ -12,65 +14,13 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
 
 using namespace kv;
+using kvtest::MessageBoxes;
 
 namespace {
-
-// Answers the program's message boxes as a person would: records caption and text,
-// then clicks OK, or presses Esc when the next answer says Cancel.
-class MessageBoxes : public QObject
-{
-public:
-    MessageBoxes()
-    {
-        connect(&timer_, &QTimer::timeout, this, [this] { Poll(); });
-        timer_.start(5);
-    }
-    QStringList texts;
-    QStringList captions;
-    QList<bool> cancels; // answers in order; OK once they run out
-    std::function<void()> onShown;
-
-private:
-    void Poll()
-    {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || box->property("kvAnswered").toBool())
-            return;
-        box->setProperty("kvAnswered", true);
-        texts << box->text();
-        captions << box->windowTitle();
-        if (onShown)
-            onShown();
-        const bool cancel = !cancels.isEmpty() && cancels.takeFirst();
-        if (cancel) {
-            QTest::keyClick(box, Qt::Key_Escape);
-            return;
-        }
-        for (QAbstractButton* button : box->buttons())
-            if (box->buttonRole(button) == QMessageBox::AcceptRole)
-                QTest::mouseClick(button, Qt::LeftButton);
-    }
-    QTimer timer_;
-};
-
-// Types text into a box key by key; characters outside ASCII go as text events.
-void Type(QWidget* box, const QString& text)
-{
-    for (const QChar ch : text) {
-        if (ch.unicode() < 0x80)
-            QTest::keyClicks(box, QString(ch));
-        else
-            QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(ch), Qt::NoModifier);
-    }
-}
 
 struct StoredUser
 {
@@ -105,30 +55,22 @@ private slots:
     void unreachableStoreIsReportedAsFailure();
 
 private:
-    NewUserWindow* Open();
-    void AddUser(const QString& name, const QString& password);
-    void Run(const QString& statement);
+    static NewUserWindow* Open() { return kvtest::OpenWindow<NewUserWindow>(); }
     StoredUser Stored(const QString& name);
     int UserCount();
-    QString StorePathHere() const { return StorePath(dir_->path()); }
 
-    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<kvtest::RunDirectory> run_;
     QPointer<LoginWindow> login_;
 };
 
 void TestNewUserWindow::init()
 {
-    dir_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir_->isValid());
-    SetRunDirectory(dir_->path());
-    QVERIFY(CreateEmptyStore(StorePathHere(), QString::fromUtf8(kStorePassword)));
+    run_ = std::make_unique<kvtest::RunDirectory>();
+    QVERIFY(run_->IsValid());
     // The login window stands behind the new-user window; its connection is closed while
     // the new-user window is open, as the login window's "新建" handler leaves it.
-    login_ = new LoginWindow;
-    if (!login_->登陆_外部数据库)
-        login_->登陆_外部数据库 = new StoreConnection(login_);
+    login_ = kvtest::LoginWindowBehind();
     login_->用户名_编辑框->setText(QStringLiteral("earlier"));
-    login_->登陆_外部数据库->Close();
 }
 
 void TestNewUserWindow::cleanup()
@@ -137,41 +79,14 @@ void TestNewUserWindow::cleanup()
         delete window;
     delete login_.data();
     QTRY_VERIFY(!AliveWindow<NewUserWindow>());
-    dir_.reset();
-}
-
-NewUserWindow* TestNewUserWindow::Open()
-{
-    LoadWindow<NewUserWindow>(nullptr, false);
-    auto* window = AliveWindow<NewUserWindow>();
-    if (window) {
-        QApplication::setActiveWindow(window);
-        if (!QTest::qWaitForWindowActive(window))
-            return nullptr;
-    }
-    return window;
-}
-
-void TestNewUserWindow::Run(const QString& statement)
-{
-    StoreConnection connection;
-    QVERIFY(connection.Open(StorePathHere(), QString::fromUtf8(kStorePassword)));
-    QVERIFY2(connection.Execute(statement), qPrintable(statement));
-}
-
-void TestNewUserWindow::AddUser(const QString& name, const QString& password)
-{
-    StoreConnection connection;
-    QVERIFY(connection.Open(StorePathHere(), QString::fromUtf8(kStorePassword)));
-    QVERIFY(connection.ExecuteTogether(
-        {statements::UserInsert(name, password, password), statements::RecordTableCreate(name)}));
+    run_.reset();
 }
 
 StoredUser TestNewUserWindow::Stored(const QString& name)
 {
     StoredUser user;
     StoreConnection connection;
-    if (!connection.Open(StorePathHere(), QString::fromUtf8(kStorePassword)))
+    if (!connection.Open(run_->StoreFile(), kvtest::StorePassword()))
         return user;
     const ScopedResult row(connection, connection.Query(statements::UserLookup(name)));
     if (connection.AtEnd(row) || connection.ReadText(row, QStringLiteral("username")) != name)
@@ -180,8 +95,7 @@ StoredUser TestNewUserWindow::Stored(const QString& name)
     user.password2 = connection.ReadText(row, QStringLiteral("password2"));
     user.records = -1;
     connection.Close();
-    for (const auto& reported :
-         CheckStore(StorePathHere(), QString::fromUtf8(kStorePassword)).users)
+    for (const auto& reported : CheckStore(run_->StoreFile(), kvtest::StorePassword()).users)
         if (reported.name == name)
             user.records = reported.records;
     return user;
@@ -189,7 +103,7 @@ StoredUser TestNewUserWindow::Stored(const QString& name)
 
 int TestNewUserWindow::UserCount()
 {
-    return int(CheckStore(StorePathHere(), QString::fromUtf8(kStorePassword)).users.size());
+    return int(CheckStore(run_->StoreFile(), kvtest::StorePassword()).users.size());
 }
 
 void TestNewUserWindow::layout()
@@ -346,14 +260,14 @@ void TestNewUserWindow::refusals()
     QFETCH(QStringList, boxesAfter);
     QFETCH(int, focused);
 
-    AddUser(QStringLiteral("abc"), QStringLiteral("secret"));
-    Run(QStringLiteral("create table orphan (x INT)"));
+    QVERIFY(run_->AddUser(QStringLiteral("abc"), QStringLiteral("secret")));
+    QVERIFY(run_->Run({QStringLiteral("create table orphan (x INT)")}));
     NewUserWindow* window = Open();
     QVERIFY(window);
 
     window->新建用户名_编辑框->setText(name);
-    Type(window->新建密码_编辑框, password);
-    Type(window->新建密码_编辑框1, repeated);
+    kvtest::Type(window->新建密码_编辑框, password);
+    kvtest::Type(window->新建密码_编辑框1, repeated);
     MessageBoxes boxes;
     QTest::mouseClick(window->新建_按钮, Qt::LeftButton);
 
@@ -392,17 +306,16 @@ void TestNewUserWindow::createsUserWithEmptyRecordTable()
     QFETCH(QString, name);
     QFETCH(QString, password);
 
-    AddUser(QStringLiteral("other"), QStringLiteral("o"));
-    Run(statements::RecordInsert(QStringLiteral("other"), QStringLiteral("1"),
-                                 QStringLiteral("acc"), QStringLiteral("pw"),
-                                 QStringLiteral("kept")));
+    QVERIFY(run_->AddUser(QStringLiteral("other"), QStringLiteral("o")));
+    QVERIFY(run_->AddRecord(QStringLiteral("other"), 1, QStringLiteral("acc"), QStringLiteral("pw"),
+                            QStringLiteral("kept")));
     NewUserWindow* window = Open();
     QVERIFY(window);
     QPointer<NewUserWindow> alive(window);
 
-    Type(window->新建用户名_编辑框, name);
-    Type(window->新建密码_编辑框, password);
-    Type(window->新建密码_编辑框1, password);
+    kvtest::Type(window->新建用户名_编辑框, name);
+    kvtest::Type(window->新建密码_编辑框, password);
+    kvtest::Type(window->新建密码_编辑框1, password);
     MessageBoxes boxes;
     QTest::mouseClick(window->新建_按钮, Qt::LeftButton);
 
@@ -419,8 +332,7 @@ void TestNewUserWindow::createsUserWithEmptyRecordTable()
 
     // The record table is the new user's own: writing to it leaves the other user's
     // records alone.
-    Run(statements::RecordInsert(name, QStringLiteral("1"), QStringLiteral("mine"),
-                                 QStringLiteral("p"), QString()));
+    QVERIFY(run_->AddRecord(name, 1, QStringLiteral("mine"), QStringLiteral("p")));
     QCOMPARE(Stored(name).records, qint64(1));
     QCOMPARE(Stored(QStringLiteral("other")).records, qint64(1));
 }
@@ -529,8 +441,7 @@ void TestNewUserWindow::modalOverLoginWindow()
 {
     login_->show();
     bool disabledWhileOpen = false, driven = false;
-    QTimer::singleShot(50, this, [&] {
-        auto* window = AliveWindow<NewUserWindow>();
+    kvtest::WhenOpen<NewUserWindow>(this, [&](NewUserWindow* window) {
         if (!window)
             return;
         disabledWhileOpen = !login_->isEnabled() && window->isEnabled() && window->isVisible();
@@ -547,7 +458,7 @@ void TestNewUserWindow::modalOverLoginWindow()
 
 void TestNewUserWindow::takenNameRefusedAfterManyPresses()
 {
-    AddUser(QStringLiteral("abc"), QStringLiteral("secret"));
+    QVERIFY(run_->AddUser(QStringLiteral("abc"), QStringLiteral("secret")));
     NewUserWindow* window = Open();
     QVERIFY(window);
     MessageBoxes boxes;
@@ -574,8 +485,9 @@ void TestNewUserWindow::takenNameRefusedAfterManyPresses()
 void TestNewUserWindow::failedInsertStoresNothingAndKeepsInput()
 {
     // The store refuses this one user row; the record table must not appear without it.
-    Run(QStringLiteral("create trigger refuse before insert on management "
-                       "when new.username = 'victim' begin select raise(abort, 'no'); end"));
+    QVERIFY(run_->Run({QStringLiteral("create trigger refuse before insert on management "
+                                      "when new.username = 'victim' "
+                                      "begin select raise(abort, 'no'); end")}));
     NewUserWindow* window = Open();
     QVERIFY(window);
     QTest::keyClicks(window->新建用户名_编辑框, QStringLiteral("victim"));
@@ -593,7 +505,7 @@ void TestNewUserWindow::failedInsertStoresNothingAndKeepsInput()
     QCOMPARE(window->新建密码_编辑框1->text(), QStringLiteral("pw"));
     QCOMPARE(UserCount(), 0);
     StoreConnection check;
-    QVERIFY(check.Open(StorePathHere(), QString::fromUtf8(kStorePassword)));
+    QVERIFY(check.Open(run_->StoreFile(), kvtest::StorePassword()));
     const ScopedResult tables(
         check, check.Query(QStringLiteral("select name from sqlite_master where type='table'")));
     QStringList names;
@@ -610,7 +522,7 @@ void TestNewUserWindow::failedInsertStoresNothingAndKeepsInput()
 
 void TestNewUserWindow::unreachableStoreIsReportedAsFailure()
 {
-    QVERIFY(QFile::remove(StorePathHere()));
+    QVERIFY(QFile::remove(run_->StoreFile()));
     NewUserWindow* window = Open();
     QVERIFY(window);
     QVERIFY(!window->新建_外部数据库->IsOpen());
@@ -624,7 +536,7 @@ void TestNewUserWindow::unreachableStoreIsReportedAsFailure()
     QTest::qWait(20);
     QCOMPARE(AliveWindow<NewUserWindow>(), window);
     QCOMPARE(window->新建用户名_编辑框->text(), QStringLiteral("abc"));
-    QVERIFY(!QFile::exists(StorePathHere()));
+    QVERIFY(!QFile::exists(run_->StoreFile()));
 }
 
 QTEST_MAIN(TestNewUserWindow)

@@ -2,6 +2,8 @@
 // directory: the list, the menu, the three panels, deleting users, changing passwords
 // and every way out.
 
+#include "WindowTestSupport.h"
+
 #include "app/ListView.h"
 #include "app/OverlayPanel.h"
 #include "app/Toolkit.h"
@@ -13,59 +15,17 @@
 #include "windows/NewUserWindow.h"
 #include "windows/UserAdminWindow.h"
 
-#include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
 
 using namespace kv;
+using kvtest::MessageBoxes;
 
 namespace {
-
-// Answers the program's message boxes as a person would: records caption and text,
-// then clicks OK, or presses Esc when the next answer says Cancel.
-class MessageBoxes : public QObject
-{
-public:
-    MessageBoxes()
-    {
-        connect(&timer_, &QTimer::timeout, this, [this] { Poll(); });
-        timer_.start(5);
-    }
-    QStringList texts;
-    QStringList captions;
-    QList<bool> cancels; // answers in order; OK once they run out
-    std::function<void()> onShown;
-
-private:
-    void Poll()
-    {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || box->property("kvAnswered").toBool())
-            return;
-        box->setProperty("kvAnswered", true);
-        texts << box->text();
-        captions << box->windowTitle();
-        if (onShown)
-            onShown();
-        const bool cancel = !cancels.isEmpty() && cancels.takeFirst();
-        if (cancel) {
-            QTest::keyClick(box, Qt::Key_Escape);
-            return;
-        }
-        for (QAbstractButton* button : box->buttons())
-            if (box->buttonRole(button) == QMessageBox::AcceptRole)
-                QTest::mouseClick(button, Qt::LeftButton);
-    }
-    QTimer timer_;
-};
 
 // Records the order in which controls change their enabled state.
 class EnabledChanges : public QObject
@@ -130,32 +90,24 @@ private slots:
     void wholeLifeOfALoginUser();
 
 private:
-    UserAdminWindow* Open();
-    void AddUser(const QString& name, const QString& password);
-    void Run(const QString& statement);
+    static UserAdminWindow* Open() { return kvtest::OpenWindow<UserAdminWindow>(); }
     // password1/password2 of a user, or nothing when there is no such row.
     std::optional<QStringList> Passwords(const QString& name);
     // Record count of each login user, -1 without a record table.
     QMap<QString, qint64> Users();
     QStringList Rows(UserAdminWindow* window);
     void SelectRow(UserAdminWindow* window, int row);
-    QString StorePathHere() const { return StorePath(dir_->path()); }
 
-    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<kvtest::RunDirectory> run_;
     QPointer<LoginWindow> login_;
 };
 
 void TestUserAdminWindow::init()
 {
-    dir_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir_->isValid());
-    SetRunDirectory(dir_->path());
-    QVERIFY(CreateEmptyStore(StorePathHere(), QString::fromUtf8(kStorePassword)));
+    run_ = std::make_unique<kvtest::RunDirectory>();
+    QVERIFY(run_->IsValid());
     // The login window stands behind; its "管理用户" link closes its connection first.
-    login_ = new LoginWindow;
-    if (!login_->登陆_外部数据库)
-        login_->登陆_外部数据库 = new StoreConnection(login_);
-    login_->登陆_外部数据库->Close();
+    login_ = kvtest::LoginWindowBehind();
 }
 
 void TestUserAdminWindow::cleanup()
@@ -165,40 +117,13 @@ void TestUserAdminWindow::cleanup()
     delete AliveWindow<MainWindow>();
     delete login_.data();
     QTRY_VERIFY(!AliveWindow<UserAdminWindow>());
-    dir_.reset();
-}
-
-UserAdminWindow* TestUserAdminWindow::Open()
-{
-    LoadWindow<UserAdminWindow>(nullptr, false);
-    auto* window = AliveWindow<UserAdminWindow>();
-    if (window) {
-        QApplication::setActiveWindow(window);
-        if (!QTest::qWaitForWindowActive(window))
-            return nullptr;
-    }
-    return window;
-}
-
-void TestUserAdminWindow::Run(const QString& statement)
-{
-    StoreConnection connection;
-    QVERIFY(connection.Open(StorePathHere(), QString::fromUtf8(kStorePassword)));
-    QVERIFY2(connection.Execute(statement), qPrintable(statement));
-}
-
-void TestUserAdminWindow::AddUser(const QString& name, const QString& password)
-{
-    StoreConnection connection;
-    QVERIFY(connection.Open(StorePathHere(), QString::fromUtf8(kStorePassword)));
-    QVERIFY(connection.ExecuteTogether(
-        {statements::UserInsert(name, password, password), statements::RecordTableCreate(name)}));
+    run_.reset();
 }
 
 std::optional<QStringList> TestUserAdminWindow::Passwords(const QString& name)
 {
     StoreConnection connection;
-    if (!connection.Open(StorePathHere(), QString::fromUtf8(kStorePassword)))
+    if (!connection.Open(run_->StoreFile(), kvtest::StorePassword()))
         return std::nullopt;
     const ScopedResult row(connection, connection.Query(statements::UserLookup(name)));
     if (connection.AtEnd(row))
@@ -210,7 +135,7 @@ std::optional<QStringList> TestUserAdminWindow::Passwords(const QString& name)
 QMap<QString, qint64> TestUserAdminWindow::Users()
 {
     QMap<QString, qint64> users;
-    for (const auto& user : CheckStore(StorePathHere(), QString::fromUtf8(kStorePassword)).users)
+    for (const auto& user : CheckStore(run_->StoreFile(), kvtest::StorePassword()).users)
         users.insert(user.name, user.records);
     return users;
 }
@@ -330,7 +255,7 @@ void TestUserAdminWindow::layout()
 void TestUserAdminWindow::listsUsersAscendingWithFirstSelected()
 {
     for (const char* name : {"b", "a", "c"})
-        AddUser(QString::fromUtf8(name), QStringLiteral("pw"));
+        QVERIFY(run_->AddUser(QString::fromUtf8(name), QStringLiteral("pw")));
     UserAdminWindow* window = Open();
     QVERIFY(window);
     QCOMPARE(Rows(window), (QStringList{"a", "b", "c"}));
@@ -366,7 +291,7 @@ void TestUserAdminWindow::emptyStoreHasNoUserToActOn()
 
 void TestUserAdminWindow::clearedSelectionHasNoUserToActOn()
 {
-    AddUser(QStringLiteral("a"), QStringLiteral("pw"));
+    QVERIFY(run_->AddUser(QStringLiteral("a"), QStringLiteral("pw")));
     UserAdminWindow* window = Open();
     QVERIFY(window);
     ListView* list = window->管理_超级列表框;
@@ -384,7 +309,7 @@ void TestUserAdminWindow::clearedSelectionHasNoUserToActOn()
 
 void TestUserAdminWindow::rightClickPopsUpMenuBesideThePointer()
 {
-    AddUser(QStringLiteral("a"), QStringLiteral("pw"));
+    QVERIFY(run_->AddUser(QStringLiteral("a"), QStringLiteral("pw")));
     UserAdminWindow* window = Open();
     QVERIFY(window);
     ListView* list = window->管理_超级列表框;
@@ -424,7 +349,7 @@ void TestUserAdminWindow::menuItemsOpenThePanels()
     QFETCH(int, item);
     QFETCH(QString, panel);
     QFETCH(QString, box);
-    AddUser(QStringLiteral("a"), QStringLiteral("pw"));
+    QVERIFY(run_->AddUser(QStringLiteral("a"), QStringLiteral("pw")));
     UserAdminWindow* window = Open();
     QVERIFY(window);
     QMenu* menu = window->管理界面_右击;
@@ -459,7 +384,7 @@ void TestUserAdminWindow::panelOpensOverDisabledControlsAndCancelEmptiesIt()
     QFETCH(QString, panel);
     QFETCH(QString, box);
     QFETCH(QString, cancelButton);
-    AddUser(QStringLiteral("a"), QStringLiteral("pw"));
+    QVERIFY(run_->AddUser(QStringLiteral("a"), QStringLiteral("pw")));
     UserAdminWindow* window = Open();
     QVERIFY(window);
     auto* panelWidget = window->findChild<QWidget*>(panel);
@@ -518,8 +443,8 @@ void TestUserAdminWindow::passwordRefusals()
     QFETCH(QString, typed);
     QFETCH(QString, message);
     QFETCH(QString, boxAfter);
-    AddUser(QStringLiteral("a"), QStringLiteral("secret"));
-    AddUser(QStringLiteral("b"), QStringLiteral("bpw"));
+    QVERIFY(run_->AddUser(QStringLiteral("a"), QStringLiteral("secret")));
+    QVERIFY(run_->AddUser(QStringLiteral("b"), QStringLiteral("bpw")));
     UserAdminWindow* window = Open();
     QVERIFY(window);
     auto* boxWidget = window->findChild<QLineEdit*>(box);
@@ -561,9 +486,8 @@ void TestUserAdminWindow::cancelAtConfirmationChangesNothing()
     QFETCH(QString, box);
     QFETCH(QString, confirmButton);
     QFETCH(QString, confirmation);
-    AddUser(QStringLiteral("a"), QStringLiteral("secret"));
-    Run(statements::RecordInsert(QStringLiteral("a"), QStringLiteral("1"), QStringLiteral("u"),
-                                 QStringLiteral("p"), QString()));
+    QVERIFY(run_->AddUser(QStringLiteral("a"), QStringLiteral("secret")));
+    QVERIFY(run_->AddRecord(QStringLiteral("a"), 1, QStringLiteral("u"), QStringLiteral("p")));
     UserAdminWindow* window = Open();
     QVERIFY(window);
     QTest::mouseClick(window->findChild<QPushButton*>(openButton), Qt::LeftButton);
@@ -584,9 +508,9 @@ void TestUserAdminWindow::cancelAtConfirmationChangesNothing()
 void TestUserAdminWindow::deletesUserWithRecordTable()
 {
     for (const char* name : {"a", "b", "c"})
-        AddUser(QString::fromUtf8(name), QStringLiteral("pw-") + QString::fromUtf8(name));
-    Run(statements::RecordInsert(QStringLiteral("b"), QStringLiteral("1"), QStringLiteral("u"),
-                                 QStringLiteral("p"), QString()));
+        QVERIFY(run_->AddUser(QString::fromUtf8(name),
+                              QStringLiteral("pw-") + QString::fromUtf8(name)));
+    QVERIFY(run_->AddRecord(QStringLiteral("b"), 1, QStringLiteral("u"), QStringLiteral("p")));
     UserAdminWindow* window = Open();
     QVERIFY(window);
     SelectRow(window, 1);
@@ -608,7 +532,7 @@ void TestUserAdminWindow::deletesUserWithRecordTable()
 
     // The table of b is really gone: a new user b starts with an empty one.
     StoreConnection check;
-    QVERIFY(check.Open(StorePathHere(), QString::fromUtf8(kStorePassword)));
+    QVERIFY(check.Open(run_->StoreFile(), kvtest::StorePassword()));
     QVERIFY(check.AtEnd(check.Query(statements::RecordList(QStringLiteral("b")))));
     QVERIFY(!check.Execute(statements::RecordDeleteAll(QStringLiteral("b"))));
 
@@ -620,7 +544,7 @@ void TestUserAdminWindow::deletesUserWithRecordTable()
 
 void TestUserAdminWindow::deletingTheOnlyUserLeavesEmptyList()
 {
-    AddUser(QStringLiteral("only"), QStringLiteral("pw"));
+    QVERIFY(run_->AddUser(QStringLiteral("only"), QStringLiteral("pw")));
     UserAdminWindow* window = Open();
     QVERIFY(window);
     QTest::mouseClick(window->管理删除用户_按钮, Qt::LeftButton);
@@ -637,13 +561,13 @@ void TestUserAdminWindow::deletingTheOnlyUserLeavesEmptyList()
 
 void TestUserAdminWindow::refusedDeleteKeepsRowAndRecords()
 {
-    AddUser(QStringLiteral("a"), QStringLiteral("pw"));
-    AddUser(QStringLiteral("b"), QStringLiteral("pw"));
-    Run(statements::RecordInsert(QStringLiteral("b"), QStringLiteral("1"), QStringLiteral("u"),
-                                 QStringLiteral("p"), QString()));
+    QVERIFY(run_->AddUser(QStringLiteral("a"), QStringLiteral("pw")));
+    QVERIFY(run_->AddUser(QStringLiteral("b"), QStringLiteral("pw")));
+    QVERIFY(run_->AddRecord(QStringLiteral("b"), 1, QStringLiteral("u"), QStringLiteral("p")));
     // The store refuses to remove the row of b; its record table must stay with it.
-    Run(QStringLiteral("create trigger keep before delete on management "
-                       "when old.username = 'b' begin select raise(abort, 'kept'); end"));
+    QVERIFY(run_->Run({QStringLiteral("create trigger keep before delete on management "
+                                      "when old.username = 'b' "
+                                      "begin select raise(abort, 'kept'); end")}));
     UserAdminWindow* window = Open();
     QVERIFY(window);
     SelectRow(window, 1);
@@ -664,8 +588,8 @@ void TestUserAdminWindow::refusedDeleteKeepsRowAndRecords()
 
 void TestUserAdminWindow::changesPasswordInTwoSteps()
 {
-    AddUser(QStringLiteral("a"), QStringLiteral("pa"));
-    AddUser(QStringLiteral("b"), QStringLiteral("old"));
+    QVERIFY(run_->AddUser(QStringLiteral("a"), QStringLiteral("pa")));
+    QVERIFY(run_->AddUser(QStringLiteral("b"), QStringLiteral("old")));
     UserAdminWindow* window = Open();
     QVERIFY(window);
     SelectRow(window, 1);
@@ -685,7 +609,9 @@ void TestUserAdminWindow::changesPasswordInTwoSteps()
     QTest::keyClicks(window->管理_编辑框2, QStringLiteral("n'ew"));
     QTest::keyClicks(window->管理_编辑框3, QStringLiteral("n'ew"));
     bool panelShownWithMessage = false;
-    boxes.onShown = [&] { panelShownWithMessage = window->管理口令更改_图片框1->isVisible(); };
+    boxes.onShown = [&](QMessageBox*) {
+        panelShownWithMessage = window->管理口令更改_图片框1->isVisible();
+    };
     QTest::mouseClick(window->管理口令更改最终_按钮1, Qt::LeftButton);
     QCOMPARE(boxes.texts.last(), QStringLiteral("更改成功"));
     QVERIFY(panelShownWithMessage);
@@ -711,7 +637,7 @@ void TestUserAdminWindow::changesPasswordInTwoSteps()
 
 void TestUserAdminWindow::newPasswordRefusalsAndCancel()
 {
-    AddUser(QStringLiteral("a"), QStringLiteral("old"));
+    QVERIFY(run_->AddUser(QStringLiteral("a"), QStringLiteral("old")));
     UserAdminWindow* window = Open();
     QVERIFY(window);
     QTest::mouseClick(window->管理口令更改_按钮, Qt::LeftButton);
@@ -749,7 +675,7 @@ void TestUserAdminWindow::newPasswordRefusalsAndCancel()
 
 void TestUserAdminWindow::changeOfVanishedUserIsReportedAsFailure()
 {
-    AddUser(QStringLiteral("a"), QStringLiteral("old"));
+    QVERIFY(run_->AddUser(QStringLiteral("a"), QStringLiteral("old")));
     UserAdminWindow* window = Open();
     QVERIFY(window);
     QTest::mouseClick(window->管理口令更改_按钮, Qt::LeftButton);
@@ -759,7 +685,7 @@ void TestUserAdminWindow::changeOfVanishedUserIsReportedAsFailure()
     QVERIFY(window->管理口令更改_图片框1->isVisible());
 
     // The row goes away behind the window's back: the update meets no row.
-    Run(statements::UserDelete(QStringLiteral("a")));
+    QVERIFY(run_->Run({statements::UserDelete(QStringLiteral("a"))}));
     QTest::keyClicks(window->管理_编辑框2, QStringLiteral("new"));
     QTest::keyClicks(window->管理_编辑框3, QStringLiteral("new"));
     QTest::mouseClick(window->管理口令更改最终_按钮1, Qt::LeftButton);
@@ -791,7 +717,7 @@ void TestUserAdminWindow::rightPasswordAcceptedAfterManyWrongOnes()
     QFETCH(QString, box);
     QFETCH(QString, confirmButton);
     QFETCH(QString, confirmation);
-    AddUser(QStringLiteral("a"), QStringLiteral("secret"));
+    QVERIFY(run_->AddUser(QStringLiteral("a"), QStringLiteral("secret")));
     UserAdminWindow* window = Open();
     QVERIFY(window);
     auto* boxWidget = window->findChild<QLineEdit*>(box);
@@ -829,7 +755,7 @@ void TestUserAdminWindow::everyWayOutHandsBackTheConnection()
 {
     QFETCH(QString, way);
     QFETCH(bool, withPanel);
-    AddUser(QStringLiteral("a"), QStringLiteral("pw"));
+    QVERIFY(run_->AddUser(QStringLiteral("a"), QStringLiteral("pw")));
     UserAdminWindow* window = Open();
     QVERIFY(window);
     QPointer<UserAdminWindow> alive(window);
@@ -866,8 +792,7 @@ void TestUserAdminWindow::modalOverLoginWindow()
 {
     login_->show();
     bool disabledWhileOpen = false, driven = false;
-    QTimer::singleShot(50, this, [&] {
-        auto* window = AliveWindow<UserAdminWindow>();
+    kvtest::WhenOpen<UserAdminWindow>(this, [&](UserAdminWindow* window) {
         if (!window)
             return;
         disabledWhileOpen = !login_->isEnabled() && window->isEnabled() && window->isVisible();
@@ -886,24 +811,20 @@ void TestUserAdminWindow::modalOverLoginWindow()
 // user, each window opened the way a person opens it.
 void TestUserAdminWindow::wholeLifeOfALoginUser()
 {
-    AddUser(QStringLiteral("neighbour"), QStringLiteral("np"));
-    Run(statements::RecordInsert(QStringLiteral("neighbour"), QStringLiteral("1"),
-                                 QStringLiteral("theirs"), QStringLiteral("p"), QString()));
-    QVERIFY(login_->登陆_外部数据库->Open(StorePathHere(), QString::fromUtf8(kStorePassword)));
+    QVERIFY(run_->AddUser(QStringLiteral("neighbour"), QStringLiteral("np")));
+    QVERIFY(run_->AddRecord(QStringLiteral("neighbour"), 1, QStringLiteral("theirs"),
+                            QStringLiteral("p")));
+    QVERIFY(login_->登陆_外部数据库->Open(run_->StoreFile(), kvtest::StorePassword()));
     login_->show();
-    QApplication::setActiveWindow(login_);
-    QVERIFY(QTest::qWaitForWindowActive(login_));
+    QVERIFY(kvtest::Activate(login_));
     MessageBoxes boxes;
     QStringList problems;
 
-    // Runs the steps inside the modal window once it is there.
-    const auto whenOpen = [&](auto window, std::function<void()> steps) {
-        QTimer::singleShot(50, this, [&, window, steps] {
-            if (!window())
-                problems << QStringLiteral("modal window did not open");
-            else
-                steps();
-        });
+    // Tells whether a modal window is there for its steps, and notes it when not.
+    const auto opened = [&](QWidget* window) {
+        if (!window)
+            problems << QStringLiteral("modal window did not open");
+        return window != nullptr;
     };
     const auto attemptLogin = [&](const QString& name, const QString& password) {
         login_->用户名_编辑框->setText(name);
@@ -920,14 +841,14 @@ void TestUserAdminWindow::wholeLifeOfALoginUser()
     };
 
     // Create "Zoe" / "first" from the login window's "新建".
-    whenOpen([] { return AliveWindow<NewUserWindow>(); },
-             [&] {
-                 auto* window = AliveWindow<NewUserWindow>();
-                 window->新建用户名_编辑框->setText(QStringLiteral("Zoe"));
-                 window->新建密码_编辑框->setText(QStringLiteral("first"));
-                 window->新建密码_编辑框1->setText(QStringLiteral("first"));
-                 QTest::mouseClick(window->新建_按钮, Qt::LeftButton);
-             });
+    kvtest::WhenOpen<NewUserWindow>(this, [&](NewUserWindow* window) {
+        if (!opened(window))
+            return;
+        window->新建用户名_编辑框->setText(QStringLiteral("Zoe"));
+        window->新建密码_编辑框->setText(QStringLiteral("first"));
+        window->新建密码_编辑框1->setText(QStringLiteral("first"));
+        QTest::mouseClick(window->新建_按钮, Qt::LeftButton);
+    });
     QTest::mouseClick(login_->按钮1, Qt::LeftButton);
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u';')));
     QCOMPARE(boxes.texts.last(), QStringLiteral("成功创建用户"));
@@ -942,19 +863,19 @@ void TestUserAdminWindow::wholeLifeOfALoginUser()
     backFromMainWindow();
 
     // Change the password of Zoe through "管理用户".
-    whenOpen([] { return AliveWindow<UserAdminWindow>(); },
-             [&] {
-                 auto* window = AliveWindow<UserAdminWindow>();
-                 const int row = Rows(window).indexOf(QStringLiteral("Zoe"));
-                 SelectRow(window, row);
-                 QTest::mouseClick(window->管理口令更改_按钮, Qt::LeftButton);
-                 window->管理_编辑框1->setText(QStringLiteral("first"));
-                 QTest::mouseClick(window->管理口令更改次终_按钮, Qt::LeftButton);
-                 window->管理_编辑框2->setText(QStringLiteral("second"));
-                 window->管理_编辑框3->setText(QStringLiteral("second"));
-                 QTest::mouseClick(window->管理口令更改最终_按钮1, Qt::LeftButton);
-                 QTest::mouseClick(window->管理退出_按钮, Qt::LeftButton);
-             });
+    kvtest::WhenOpen<UserAdminWindow>(this, [&](UserAdminWindow* window) {
+        if (!opened(window))
+            return;
+        const int row = Rows(window).indexOf(QStringLiteral("Zoe"));
+        SelectRow(window, row);
+        QTest::mouseClick(window->管理口令更改_按钮, Qt::LeftButton);
+        window->管理_编辑框1->setText(QStringLiteral("first"));
+        QTest::mouseClick(window->管理口令更改次终_按钮, Qt::LeftButton);
+        window->管理_编辑框2->setText(QStringLiteral("second"));
+        window->管理_编辑框3->setText(QStringLiteral("second"));
+        QTest::mouseClick(window->管理口令更改最终_按钮1, Qt::LeftButton);
+        QTest::mouseClick(window->管理退出_按钮, Qt::LeftButton);
+    });
     QTest::mouseClick(login_->删除用户_超级链接框1, Qt::LeftButton);
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u';')));
     QCOMPARE(boxes.texts.last(), QStringLiteral("更改成功"));
@@ -968,15 +889,15 @@ void TestUserAdminWindow::wholeLifeOfALoginUser()
     backFromMainWindow();
 
     // Delete Zoe; the neighbour keeps its records.
-    whenOpen([] { return AliveWindow<UserAdminWindow>(); },
-             [&] {
-                 auto* window = AliveWindow<UserAdminWindow>();
-                 SelectRow(window, Rows(window).indexOf(QStringLiteral("Zoe")));
-                 QTest::mouseClick(window->管理删除用户_按钮, Qt::LeftButton);
-                 window->管理_编辑框->setText(QStringLiteral("second"));
-                 QTest::mouseClick(window->管理删除用户最终_按钮, Qt::LeftButton);
-                 window->close();
-             });
+    kvtest::WhenOpen<UserAdminWindow>(this, [&](UserAdminWindow* window) {
+        if (!opened(window))
+            return;
+        SelectRow(window, Rows(window).indexOf(QStringLiteral("Zoe")));
+        QTest::mouseClick(window->管理删除用户_按钮, Qt::LeftButton);
+        window->管理_编辑框->setText(QStringLiteral("second"));
+        QTest::mouseClick(window->管理删除用户最终_按钮, Qt::LeftButton);
+        window->close();
+    });
     QTest::mouseClick(login_->删除用户_超级链接框1, Qt::LeftButton);
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u';')));
     QCOMPARE(boxes.texts.last(), kConfirmDelete);
