@@ -22,6 +22,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 #include <QThread>
 
 #include <sys/stat.h>
@@ -36,7 +37,7 @@ inline constexpr QPoint kMainDelete{342, 87};          // 删除
 inline constexpr QPoint kMainDeleteAll{342, 132};      // 全部删除
 inline constexpr QPoint kMainReturn{342, 178};         // 返回
 inline constexpr QPoint kAddPanelConfirm{289, 100};    // add panel: 添加
-inline constexpr QPoint kAddPanelUser{169, 88};        // add panel: user name box
+inline constexpr QPoint kAddPanelExit{289, 155};       // add panel: 退出
 inline constexpr QPoint kAdminDeleteUser{305, 35};     // UserAdminWindow: 删除用户
 inline constexpr QPoint kAdminChangePassword{305, 94}; // 口令更改
 inline constexpr QPoint kAdminPanelConfirm{279, 100};  // the panels' 删除 / 更改
@@ -235,9 +236,9 @@ private:
 };
 
 // Waits for the program's next message box (its caption matching `title`), answers it
-// with a key ("Return" for OK, "Escape" for Cancel) and waits until it is gone.
-// Returns the box's text, or a text in angle brackets saying what went wrong.
-inline QString AnswerMessage(const XSession& x, ProgramRun& run, const QString& key,
+// with keys ("Return" for the default button, "Escape" for Cancel) and waits until it
+// is gone. Returns the box's text, or a text in angle brackets saying what went wrong.
+inline QString AnswerMessage(const XSession& x, ProgramRun& run, const QStringList& keys,
                              const QString& title = kMessageTitle, ShownBox* seen = nullptr)
 {
     const QString window = run.Window(title, 30000);
@@ -246,10 +247,24 @@ inline QString AnswerMessage(const XSession& x, ProgramRun& run, const QString& 
     const ShownBox box = run.NextBox();
     if (seen)
         *seen = box;
-    x.Keys(window, {key});
+    x.Keys(window, keys);
     if (!run.WaitGone(window))
         return QStringLiteral("<message box stayed: ") + box.text + u'>';
     return box.text;
+}
+
+inline QString AnswerMessage(const XSession& x, ProgramRun& run, const char* key,
+                             const QString& title = kMessageTitle, ShownBox* seen = nullptr)
+{
+    return AnswerMessage(x, run, QStringList{QString::fromLatin1(key)}, title, seen);
+}
+
+// Raises the window above the others (two copies of the program lay their windows on
+// top of each other) and clicks at a point of its client area.
+inline void ClickOn(const XSession& x, const QString& window, const QPoint& point)
+{
+    x.Xdotool({"windowraise", window});
+    x.Click(window, point.x(), point.y());
 }
 
 // Gives the window the X input focus (there is no window manager to activate it).
@@ -429,6 +444,111 @@ inline QString FileIdentity(const QString& path)
         .arg(info.st_size)
         .arg(info.st_mtim.tv_sec)
         .arg(info.st_mtim.tv_nsec);
+}
+
+// ---- flows through the windows ----
+
+// Opens NewUserWindow and fills it with the keyboard only: Tab to the new-user button,
+// the space bar presses it (Enter on it does nothing), then name, password and
+// repetition with Tab between them, and Enter in the repeat box (or, with
+// `enterOnButton`, on the focused create button). Returns NewUserWindow.
+inline QString EnterNewUser(const XSession& x, ProgramRun& run, const QString& login,
+                            const QString& name, const QString& password,
+                            bool enterOnButton = false)
+{
+    if (!TabTo(x, run, login, kLoginTabOrder, "按钮1"))
+        return QString();
+    x.Keys(login, {"space"});
+    const QString newUser = run.Window(kNewUserTitle, 15000);
+    if (newUser.isEmpty())
+        return QString();
+    FocusWindow(x, newUser);
+    if (!run.WaitFocus("新建用户名_编辑框"))
+        return QString();
+    x.Type(newUser, name);
+    if (!TabTo(x, run, newUser, kNewUserTabOrder, "新建密码_编辑框"))
+        return QString();
+    x.Type(newUser, password);
+    if (!TabTo(x, run, newUser, kNewUserTabOrder, "新建密码_编辑框1"))
+        return QString();
+    x.Type(newUser, password);
+    if (enterOnButton && !TabTo(x, run, newUser, kNewUserTabOrder, "新建_按钮"))
+        return QString();
+    x.Keys(newUser, {"Return"});
+    return newUser;
+}
+
+// Creates a login user as EnterNewUser does, expecting success.
+inline void CreateUserWithKeyboard(const XSession& x, ProgramRun& run, const QString& login,
+                                   const QString& name, const QString& password,
+                                   bool enterOnButton = false)
+{
+    const QString newUser = EnterNewUser(x, run, login, name, password, enterOnButton);
+    QVERIFY2(!newUser.isEmpty(),
+             qPrintable("NewUserWindow could not be filled; focus: " + run.Focus()));
+    QCOMPARE(AnswerMessage(x, run, "Return"), QStringLiteral("成功创建用户"));
+    QVERIFY(run.WaitGone(newUser));
+}
+
+// A login attempt with the keyboard: name, Tab, password, Enter in the password box.
+inline void EnterLogin(const XSession& x, ProgramRun& run, const QString& login,
+                       const QString& name, const QString& password)
+{
+    QVERIFY2(TabTo(x, run, login, kLoginTabOrder, "用户名_编辑框"), qPrintable(run.Focus()));
+    x.Type(login, name);
+    QVERIFY2(TabTo(x, run, login, kLoginTabOrder, "口令_编辑框"), qPrintable(run.Focus()));
+    x.Type(login, password);
+    x.Keys(login, {"Return"});
+}
+
+// A login that succeeds: returns MainWindow, or empty when it did not appear.
+inline QString LogIn(const XSession& x, ProgramRun& run, const QString& login, const QString& name,
+                     const QString& password)
+{
+    EnterLogin(x, run, login, name, password);
+    return QTest::currentTestFailed() ? QString() : run.Window(kMainTitle, 30000);
+}
+
+// Opens the add panel, types the three cells with Tab between them and presses the
+// panel's add button.
+inline void EnterRecord(const XSession& x, ProgramRun& run, const QString& main,
+                        const QStringList& cells)
+{
+    ClickOn(x, main, at::kMainAdd);
+    FocusWindow(x, main);
+    QVERIFY(run.WaitFocus("主界面_添加用户编辑框"));
+    x.Type(main, cells[0]);
+    x.Keys(main, {"Tab"});
+    QVERIFY(run.WaitFocus("主界面_添加口令编辑框"));
+    x.Type(main, cells[1]);
+    x.Keys(main, {"Tab"});
+    QVERIFY(run.WaitFocus("主界面_添加备注编辑框"));
+    x.Type(main, cells[2]);
+    ClickOn(x, main, at::kAddPanelConfirm);
+}
+
+// Adds a record through the add panel; waits until the store holds `expectedCount`
+// records for the user.
+inline void AddRecord(const XSession& x, ProgramRun& run, const QString& dir, const QString& main,
+                      const QString& user, const QStringList& cells, int expectedCount)
+{
+    EnterRecord(x, run, main, cells);
+    if (QTest::currentTestFailed())
+        return;
+    QVERIFY2(WaitForStore(dir,
+                          [&](const StoreState& s) {
+                              return s.records.value(user).size() == expectedCount;
+                          }),
+             qPrintable(ReadStore(dir).records.value(user).join(u';')));
+}
+
+// Types into the control of the window that has (or is about to get) the focus.
+inline void TypeInto(const XSession& x, ProgramRun& run, const QString& window,
+                     const QString& control, const QString& text)
+{
+    FocusWindow(x, window);
+    QVERIFY2(run.WaitFocus(control), qPrintable(run.Focus()));
+    x.Type(window, text);
 }
 
 } // namespace kvtest

@@ -11,85 +11,6 @@ class TstUserJourney : public QObject
 {
     Q_OBJECT
 
-private:
-    // Creates a login user through NewUserWindow with the keyboard only: Tab to the
-    // new-user button, the space bar presses it (Enter on it does nothing), then name,
-    // password and repetition with Tab between them. `enterOnButton` presses Enter on the
-    // focused create button instead of in the repeat box.
-    static void CreateUserWithKeyboard(const XSession& x, ProgramRun& run, const QString& login,
-                                       const QString& name, const QString& password,
-                                       bool enterOnButton)
-    {
-        QVERIFY2(TabTo(x, run, login, kLoginTabOrder, "按钮1"), qPrintable(run.Focus()));
-        x.Keys(login, {"space"});
-        const QString newUser = run.Window(kNewUserTitle, 15000);
-        QVERIFY2(!newUser.isEmpty(), "NewUserWindow did not appear");
-        FocusWindow(x, newUser);
-        QVERIFY(run.WaitFocus("新建用户名_编辑框"));
-        x.Type(newUser, name);
-        QVERIFY(TabTo(x, run, newUser, kNewUserTabOrder, "新建密码_编辑框"));
-        x.Type(newUser, password);
-        QVERIFY(TabTo(x, run, newUser, kNewUserTabOrder, "新建密码_编辑框1"));
-        x.Type(newUser, password);
-        if (enterOnButton)
-            QVERIFY(TabTo(x, run, newUser, kNewUserTabOrder, "新建_按钮"));
-        x.Keys(newUser, {"Return"});
-        QCOMPARE(AnswerMessage(x, run, "Return"), QStringLiteral("成功创建用户"));
-        QVERIFY(run.WaitGone(newUser));
-    }
-
-    // A login attempt with the keyboard: name, Tab, password, Enter in the password box.
-    static void EnterLogin(const XSession& x, ProgramRun& run, const QString& login,
-                           const QString& name, const QString& password)
-    {
-        QVERIFY2(TabTo(x, run, login, kLoginTabOrder, "用户名_编辑框"), qPrintable(run.Focus()));
-        x.Type(login, name);
-        QVERIFY2(TabTo(x, run, login, kLoginTabOrder, "口令_编辑框"), qPrintable(run.Focus()));
-        x.Type(login, password);
-        x.Keys(login, {"Return"});
-    }
-
-    // A login that succeeds: returns MainWindow, or empty when it did not appear.
-    static QString LogIn(const XSession& x, ProgramRun& run, const QString& login,
-                         const QString& name, const QString& password)
-    {
-        EnterLogin(x, run, login, name, password);
-        return QTest::currentTestFailed() ? QString() : run.Window(kMainTitle, 30000);
-    }
-
-    // Adds a record through the add panel; waits until the store holds `expectedCount`
-    // records for the user.
-    static void AddRecord(const XSession& x, ProgramRun& run, const QString& dir,
-                          const QString& main, const QString& user, const QStringList& cells,
-                          int expectedCount)
-    {
-        x.Click(main, at::kMainAdd.x(), at::kMainAdd.y());
-        FocusWindow(x, main);
-        QVERIFY(run.WaitFocus("主界面_添加用户编辑框"));
-        x.Type(main, cells[0]);
-        x.Keys(main, {"Tab"});
-        QVERIFY(run.WaitFocus("主界面_添加口令编辑框"));
-        x.Type(main, cells[1]);
-        x.Keys(main, {"Tab"});
-        QVERIFY(run.WaitFocus("主界面_添加备注编辑框"));
-        x.Type(main, cells[2]);
-        x.Click(main, at::kAddPanelConfirm.x(), at::kAddPanelConfirm.y());
-        QVERIFY2(WaitForStore(dir,
-                              [&](const StoreState& s) {
-                                  return s.records.value(user).size() == expectedCount;
-                              }),
-                 qPrintable(ReadStore(dir).records.value(user).join(u';')));
-    }
-
-    // Types into the control of the window that has (or is about to get) the focus.
-    static void TypeInto(const XSession& x, ProgramRun& run, const QString& window,
-                         const QString& control, const QString& text)
-    {
-        FocusWindow(x, window);
-        QVERIFY2(run.WaitFocus(control), qPrintable(run.Focus()));
-        x.Type(window, text);
-    }
-
 private slots:
     void firstStartWithTwoUsers()
     {
@@ -106,7 +27,7 @@ private slots:
         const QString login = run.Window(kLoginTitle);
         QVERIFY2(!login.isEmpty(), "the login window did not appear");
 
-        CreateUserWithKeyboard(x, run, login, "alice", "pw-a", false);
+        CreateUserWithKeyboard(x, run, login, "alice", "pw-a");
         if (QTest::currentTestFailed())
             return;
         CreateUserWithKeyboard(x, run, login, "bob", "pw-b", true);
@@ -141,7 +62,7 @@ private slots:
         const QString list = QStringLiteral("主界面_超级列表框");
         ShownBox seen;
         QStringList stored = ReadStore(dir.path()).records.value("alice");
-        x.Click(main, at::kMainDelete.x(), at::kMainDelete.y());
+        ClickOn(x, main, at::kMainDelete);
         QCOMPARE(AnswerMessage(x, run, "Return", kMessageTitle, &seen),
                  QStringLiteral("你确定删除？"));
         const QStringList listed = seen.lists.value(list);
@@ -153,7 +74,7 @@ private slots:
         stored.removeOne(listed.first());
         QCOMPARE(ReadStore(dir.path()).records.value("alice"), stored);
 
-        x.Click(main, at::kMainDeleteAll.x(), at::kMainDeleteAll.y());
+        ClickOn(x, main, at::kMainDeleteAll);
         QCOMPARE(AnswerMessage(x, run, "Return"), QStringLiteral("你确定全部删除？"));
         QCOMPARE(AnswerMessage(x, run, "Return"), QStringLiteral("全部删除成功"));
         QVERIFY(ReadStore(dir.path()).records.value("alice").isEmpty());
@@ -165,7 +86,7 @@ private slots:
                  QStringList({"1|mail|p@ss|after delete-all"}));
 
         // Back to the login window, which shows again with empty boxes.
-        x.Click(main, at::kMainReturn.x(), at::kMainReturn.y());
+        ClickOn(x, main, at::kMainReturn);
         QVERIFY(run.WaitGone(main));
         QCOMPARE(run.Window(kLoginTitle, 15000), login);
         main = LogIn(x, run, login, "bob", "pw-b");
@@ -173,14 +94,14 @@ private slots:
         QCOMPARE(FileBytes(skinIni), QByteArray("bob"));
 
         // bob's list is empty although alice has a record: nothing to delete.
-        x.Click(main, at::kMainDelete.x(), at::kMainDelete.y());
+        ClickOn(x, main, at::kMainDelete);
         QCOMPARE(AnswerMessage(x, run, "Return", kMessageTitle, &seen), QStringLiteral("没有用户"));
         QCOMPARE(seen.lists.value(list), QStringList());
         AddRecord(x, run, dir.path(), main, "bob", {"bank", "1234", ""}, 1);
         if (QTest::currentTestFailed())
             return;
         // The row bob sees and deletes is his own; alice's record stays.
-        x.Click(main, at::kMainDelete.x(), at::kMainDelete.y());
+        ClickOn(x, main, at::kMainDelete);
         QCOMPARE(AnswerMessage(x, run, "Return", kMessageTitle, &seen),
                  QStringLiteral("你确定删除？"));
         QCOMPARE(seen.lists.value(list), QStringList({"1|bank|1234|"}));
@@ -214,20 +135,20 @@ private slots:
         QVERIFY2(!login.isEmpty(), "the login window did not appear");
 
         // Change alice's password (alice is first in the sorted list and selected).
-        x.Click(login, at::kManageLink.x(), at::kManageLink.y());
+        ClickOn(x, login, at::kManageLink);
         QString admin = run.Window(kAdminTitle, 15000);
         QVERIFY2(!admin.isEmpty(), "UserAdminWindow did not appear after a click on the link");
-        x.Click(admin, at::kAdminChangePassword.x(), at::kAdminChangePassword.y());
+        ClickOn(x, admin, at::kAdminChangePassword);
         TypeInto(x, run, admin, "管理_编辑框1", "wrong");
-        x.Click(admin, at::kAdminPanelConfirm.x(), at::kAdminPanelConfirm.y());
+        ClickOn(x, admin, at::kAdminPanelConfirm);
         QCOMPARE(AnswerMessage(x, run, "Return"), QStringLiteral("口令输入错误，请重新输入"));
         TypeInto(x, run, admin, "管理_编辑框1", "a1");
-        x.Click(admin, at::kAdminPanelConfirm.x(), at::kAdminPanelConfirm.y());
+        ClickOn(x, admin, at::kAdminPanelConfirm);
         QCOMPARE(AnswerMessage(x, run, "Return"), QStringLiteral("你确定更改？"));
         TypeInto(x, run, admin, "管理_编辑框2", "a2");
-        x.Click(admin, at::kAdminRepeatBox.x(), at::kAdminRepeatBox.y());
+        ClickOn(x, admin, at::kAdminRepeatBox);
         TypeInto(x, run, admin, "管理_编辑框3", "a2");
-        x.Click(admin, at::kAdminPanelConfirm.x(), at::kAdminPanelConfirm.y());
+        ClickOn(x, admin, at::kAdminPanelConfirm);
         QCOMPARE(AnswerMessage(x, run, "Return"), QStringLiteral("更改成功"));
         QCOMPARE(ReadStore(dir.path()).users.value("alice"), QStringList({"a2", "a2"}));
         x.Keys(admin, {"Escape"});
@@ -240,21 +161,21 @@ private slots:
         x.Keys(login, {"Return"});
         const QString main = run.Window(kMainTitle, 30000);
         QVERIFY2(!main.isEmpty(), "the new password did not log in");
-        x.Click(main, at::kMainReturn.x(), at::kMainReturn.y());
+        ClickOn(x, main, at::kMainReturn);
         QVERIFY(run.WaitGone(main));
         QCOMPARE(run.Window(kLoginTitle, 15000), login);
 
         // Delete alice: a wrong password first, then hers.
-        x.Click(login, at::kManageLink.x(), at::kManageLink.y());
+        ClickOn(x, login, at::kManageLink);
         admin = run.Window(kAdminTitle, 15000);
         QVERIFY2(!admin.isEmpty(), "UserAdminWindow did not appear the second time");
-        x.Click(admin, at::kAdminDeleteUser.x(), at::kAdminDeleteUser.y());
+        ClickOn(x, admin, at::kAdminDeleteUser);
         TypeInto(x, run, admin, "管理_编辑框", "a1");
-        x.Click(admin, at::kAdminPanelConfirm.x(), at::kAdminPanelConfirm.y());
+        ClickOn(x, admin, at::kAdminPanelConfirm);
         QCOMPARE(AnswerMessage(x, run, "Return"), QStringLiteral("口令输入错误，请重新输入"));
         QVERIFY(ReadStore(dir.path()).users.contains("alice"));
         TypeInto(x, run, admin, "管理_编辑框", "a2");
-        x.Click(admin, at::kAdminPanelConfirm.x(), at::kAdminPanelConfirm.y());
+        ClickOn(x, admin, at::kAdminPanelConfirm);
         QCOMPARE(AnswerMessage(x, run, "Return"), QStringLiteral("你确定删除？"));
         QVERIFY(WaitForStore(dir.path(),
                              [](const StoreState& s) { return !s.users.contains("alice"); }));
