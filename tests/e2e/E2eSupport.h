@@ -419,7 +419,7 @@ bool WaitForStore(const QString& directory, Condition condition, int timeoutMs =
 
 // ---- files ----
 
-inline QByteArray FileBytes(const QString& path)
+inline QByteArray FileContents(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -427,7 +427,7 @@ inline QByteArray FileBytes(const QString& path)
 
 inline QByteArray FileHash(const QString& path)
 {
-    return QCryptographicHash::hash(FileBytes(path), QCryptographicHash::Sha256).toHex();
+    return QCryptographicHash::hash(FileContents(path), QCryptographicHash::Sha256).toHex();
 }
 
 // Identity of a file on disk: device, inode, size, modification time in nanoseconds.

@@ -43,7 +43,7 @@ private slots:
         QString main = LogIn(x, run, login, "alice", "pw-a");
         QVERIFY2(!main.isEmpty(), "MainWindow did not appear after alice's login");
         QVERIFY(run.WaitGone(login));
-        QCOMPARE(FileBytes(skinIni), QByteArray("alice"));
+        QCOMPARE(FileContents(skinIni), QByteArray("alice"));
 
         for (int i = 1; i <= 3; ++i) {
             AddRecord(x, run, dir.path(), main, "alice",
@@ -91,7 +91,7 @@ private slots:
         QCOMPARE(run.Window(kLoginTitle, 15000), login);
         main = LogIn(x, run, login, "bob", "pw-b");
         QVERIFY2(!main.isEmpty(), "MainWindow did not appear after bob's login");
-        QCOMPARE(FileBytes(skinIni), QByteArray("bob"));
+        QCOMPARE(FileContents(skinIni), QByteArray("bob"));
 
         // bob's list is empty although alice has a record: nothing to delete.
         ClickOn(x, main, at::kMainDelete);
@@ -114,7 +114,7 @@ private slots:
         int exitCode = -1;
         QVERIFY(run.Finish(15000, &exitCode));
         QCOMPARE(exitCode, 0);
-        QCOMPARE(FileBytes(skinIni), QByteArray("bob"));
+        QCOMPARE(FileContents(skinIni), QByteArray("bob"));
         const CheckOutcome check = CheckWithTool(dir.path());
         QVERIFY2(check.exitCode == 0, qPrintable(check.output));
     }
@@ -206,7 +206,7 @@ private slots:
         QVERIFY(ProvisionStore(dir.path()));
         const QString library = dir.filePath("libkvskin.so");
         QVERIFY(!QFile::exists(library));
-        const QByteArray built = FileBytes(QStringLiteral(KV_BINARY_DIR "/skin/lib/libkvskin.so"));
+        const QByteArray built = FileContents(QStringLiteral(KV_BINARY_DIR "/skin/lib/libkvskin.so"));
         QVERIFY2(!built.isEmpty(), "the skin library was not built");
 
         QString identity;
@@ -217,7 +217,7 @@ private slots:
             QVERIFY2(!login.isEmpty(),
                      qPrintable(QStringLiteral("start %1: no login window").arg(start)));
             // The library is the program's embedded copy, byte for byte.
-            QCOMPARE(FileBytes(library), built);
+            QCOMPARE(FileContents(library), built);
             if (start == 1)
                 identity = FileIdentity(library);
             else
