@@ -54,10 +54,14 @@ class LengthLimit : public QObject
 public:
     LengthLimit(QLineEdit* box, int limit) : QObject(box), box_(box), limit_(limit)
     {
-        // textChanged comes before textEdited, so the text before the last change is kept.
-        connect(box, &QLineEdit::textChanged, this, [this](const QString& text) {
-            before_ = current_;
-            current_ = text;
+        // The box's text after each change, and the one before it. Qt sends textEdited
+        // before textChanged, and after a cut the outer textChanged still carries the
+        // uncut text, so the box itself is read, not the signal's argument.
+        connect(box, &QLineEdit::textChanged, this, [this] {
+            if (box_->text() != shown_) {
+                previous_ = shown_;
+                shown_ = box_->text();
+            }
         });
         connect(box, &QLineEdit::textEdited, this, [this](const QString& text) { Cut(text); });
     }
@@ -65,7 +69,9 @@ public:
 private:
     void Cut(const QString& text)
     {
-        const qsizetype allowed = std::max<qsizetype>(limit_, before_.size());
+        // The text before this edit, whichever of the two signals came first.
+        const QString& before = shown_ == text ? previous_ : shown_;
+        const qsizetype allowed = std::max<qsizetype>(limit_, before.size());
         if (text.size() <= allowed)
             return;
         qsizetype excess = text.size() - allowed;
@@ -85,7 +91,7 @@ private:
 
     QLineEdit* box_;
     int limit_;
-    QString before_, current_;
+    QString previous_, shown_;
 };
 
 } // namespace
