@@ -101,6 +101,14 @@ private slots:
         QApplication::clipboard()->setText(QStringLiteral("a b c d e f g h i j"));
         box->paste();
         QCOMPARE(box->text(), QStringLiteral("a b c d e f g h "));
+
+        // Emptied by the program after a cut paste, the box cuts the next paste too.
+        box->setText(QString());
+        box->paste();
+        QCOMPARE(box->text(), QStringLiteral("a b c d e f g h "));
+        box->setText(QString());
+        TypeText(box, QStringLiteral("12345678901234567890"));
+        QCOMPARE(box->text(), QStringLiteral("1234567890123456"));
     }
 
     void maskedBoxShowsStars_data()
