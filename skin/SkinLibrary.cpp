@@ -137,6 +137,23 @@ bool WriteAll(int fd, std::span<const unsigned char> bytes)
 // caller reserves and releases the argument space itself, so a callee cannot leave the
 // stack unbalanced and there is nothing to detect.
 
+namespace {
+
+// Creates the library under its name and writes it there; a part-written file is
+// removed again, so that the next start writes it anew.
+void WriteInPlace(const QByteArray& path)
+{
+    // O_EXCL: a file that appeared meanwhile is left alone as well.
+    const int fd = open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0755);
+    if (fd < 0)
+        return;
+    const bool written = WriteAll(fd, SkinLibraryBlock());
+    if (close(fd) != 0 || !written)
+        unlink(path.constData());
+}
+
+} // namespace
+
 void EnsureSkinLibrary()
 {
     const QByteArray path = QFile::encodeName(SkinLibraryPath());
@@ -146,17 +163,21 @@ void EnsureSkinLibrary()
     if (lstat(path.constData(), &status) == 0 || errno != ENOENT)
         return;
 
-    // O_EXCL: a file that appeared meanwhile is left alone as well.
-    const int fd = open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0755);
+    // Written whole under a name of its own, then given the library's name with link(),
+    // which never replaces a name that exists. A second copy of the program starting at
+    // the same moment thus finds no library or the whole one, never a part-written file
+    // (which it would refuse to load, stopping with the error box).
+    QByteArray temporary = path + ".XXXXXX";
+    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0)
         return;
-    const bool written = WriteAll(fd, SkinLibraryBlock());
-    if (close(fd) != 0 || !written) {
-        // A part-written library would never be replaced and never load; remove it,
-        // so that the next start writes it again.
-        unlink(path.constData());
-        return;
+    const bool written = fchmod(fd, 0755) == 0 && WriteAll(fd, SkinLibraryBlock());
+    if (close(fd) == 0 && written && link(temporary.constData(), path.constData()) != 0 &&
+        errno != EEXIST) {
+        // A file system without hard links: write it in place as the only way left.
+        WriteInPlace(path);
     }
+    unlink(temporary.constData());
     // The file would now be given the hidden attribute alone; POSIX has no such
     // attribute, so there is nothing to set.
 }

@@ -206,7 +206,8 @@ private slots:
         QVERIFY(ProvisionStore(dir.path()));
         const QString library = dir.filePath("libkvskin.so");
         QVERIFY(!QFile::exists(library));
-        const QByteArray built = FileContents(QStringLiteral(KV_BINARY_DIR "/skin/lib/libkvskin.so"));
+        const QByteArray built =
+            FileContents(QStringLiteral(KV_BINARY_DIR "/skin/lib/libkvskin.so"));
         QVERIFY2(!built.isEmpty(), "the skin library was not built");
 
         QString identity;
@@ -218,6 +219,9 @@ private slots:
                      qPrintable(QStringLiteral("start %1: no login window").arg(start)));
             // The library is the program's embedded copy, byte for byte.
             QCOMPARE(FileContents(library), built);
+            // Nothing else of that name is left behind (a half-written copy, say).
+            QCOMPARE(QDir(dir.path()).entryList({"libkvskin.so*"}, QDir::AllEntries | QDir::Hidden),
+                     QStringList({"libkvskin.so"}));
             if (start == 1)
                 identity = FileIdentity(library);
             else
