@@ -73,11 +73,7 @@ void LinkLabel::mousePressEvent(QMouseEvent* event)
 
 LoginWindow::LoginWindow() : Window(QSize(332, 211), QStringLiteral("Keyvora-keyvora.example.org"))
 {
-    // White by the palette: a style sheet on the window would reach every control in it.
-    QPalette white = palette();
-    white.setColor(QPalette::Window, kWhite);
-    setPalette(white);
-    setAutoFillBackground(true);
+    SetBackground(this, kWhite);
 
     分组框1 = new QGroupBox(this);
     分组框1->setObjectName(QStringLiteral("分组框1"));
