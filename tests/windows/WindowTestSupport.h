@@ -191,6 +191,37 @@ template <class W> void WhenOpen(QObject* context, std::function<void(W*)> steps
     QTimer::singleShot(50, context, [steps = std::move(steps)] { steps(kv::AliveWindow<W>()); });
 }
 
+// Opens W modally over the login window and leaves it by its exit button, as the login
+// window's "新建" and "管理用户" do. Empty when the login window took no input while W was
+// open, and is enabled with its connection open again once W is gone; otherwise what
+// went wrong.
+template <class W>
+QString ModalOverLoginWindow(QObject* context, kv::LoginWindow* login, QPushButton* W::*exit)
+{
+    login->show();
+    bool disabledWhileOpen = false, driven = false;
+    WhenOpen<W>(context, [&](W* window) {
+        if (!window)
+            return;
+        disabledWhileOpen = !login->isEnabled() && window->isEnabled() && window->isVisible();
+        driven = true;
+        QTest::mouseClick(window->*exit, Qt::LeftButton);
+    });
+    if (!kv::LoadWindow<W>(login, true))
+        return QStringLiteral("the window could not be loaded");
+    if (!driven)
+        return QStringLiteral("the window did not open");
+    if (!disabledWhileOpen)
+        return QStringLiteral("the login window took input while the window was open");
+    if (kv::AliveWindow<W>())
+        return QStringLiteral("the window is still alive");
+    if (!login->isEnabled())
+        return QStringLiteral("the login window stayed disabled");
+    if (!login->登陆_外部数据库->IsOpen())
+        return QStringLiteral("the login window's connection was not opened again");
+    return QString();
+}
+
 // A login window standing behind the window under test, not shown, its connection closed
 // as its "新建" button and "管理用户" link leave it while the other window is open.
 inline kv::LoginWindow* LoginWindowBehind()

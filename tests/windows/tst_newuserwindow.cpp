@@ -439,21 +439,9 @@ void TestNewUserWindow::everyWayOutHandsBackTheConnection()
 
 void TestNewUserWindow::modalOverLoginWindow()
 {
-    login_->show();
-    bool disabledWhileOpen = false, driven = false;
-    kvtest::WhenOpen<NewUserWindow>(this, [&](NewUserWindow* window) {
-        if (!window)
-            return;
-        disabledWhileOpen = !login_->isEnabled() && window->isEnabled() && window->isVisible();
-        driven = true;
-        QTest::mouseClick(window->新建退出_按钮, Qt::LeftButton);
-    });
-    QVERIFY(LoadWindow<NewUserWindow>(login_, true));
-    QVERIFY(driven);
-    QVERIFY(disabledWhileOpen);
-    QVERIFY(!AliveWindow<NewUserWindow>());
-    QVERIFY(login_->isEnabled());
-    QVERIFY(login_->登陆_外部数据库->IsOpen());
+    const QString failure =
+        kvtest::ModalOverLoginWindow(this, login_, &NewUserWindow::新建退出_按钮);
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
 }
 
 void TestNewUserWindow::takenNameRefusedAfterManyPresses()

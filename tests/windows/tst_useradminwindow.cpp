@@ -790,21 +790,9 @@ void TestUserAdminWindow::everyWayOutHandsBackTheConnection()
 
 void TestUserAdminWindow::modalOverLoginWindow()
 {
-    login_->show();
-    bool disabledWhileOpen = false, driven = false;
-    kvtest::WhenOpen<UserAdminWindow>(this, [&](UserAdminWindow* window) {
-        if (!window)
-            return;
-        disabledWhileOpen = !login_->isEnabled() && window->isEnabled() && window->isVisible();
-        driven = true;
-        QTest::mouseClick(window->管理退出_按钮, Qt::LeftButton);
-    });
-    QVERIFY(LoadWindow<UserAdminWindow>(login_, true));
-    QVERIFY(driven);
-    QVERIFY(disabledWhileOpen);
-    QVERIFY(!AliveWindow<UserAdminWindow>());
-    QVERIFY(login_->isEnabled());
-    QVERIFY(login_->登陆_外部数据库->IsOpen());
+    const QString failure =
+        kvtest::ModalOverLoginWindow(this, login_, &UserAdminWindow::管理退出_按钮);
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
 }
 
 // Creates a user from the login window, logs in, changes the password and deletes the
